@@ -1,0 +1,100 @@
+#include "data/date_text.h"
+
+#include <ctime>
+
+namespace vestrano {
+
+namespace {
+std::function<int()>& YearSource() {
+  static std::function<int()> source;
+  return source;
+}
+
+struct Scanner {
+  std::string_view s;
+  std::size_t i = 0;
+  void SkipBlanks() {
+    while (i < s.size() && s[i] == ' ') ++i;
+  }
+  // Reads a number of at most four significant digits; digits counts what was written.
+  bool Number(int& value, int& digits) {
+    SkipBlanks();
+    value = 0;
+    digits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && (digits == 0 || value < 1000)) {
+      value = value * 10 + (s[i] - '0');
+      ++digits;
+      ++i;
+    }
+    return digits > 0;
+  }
+  bool Dash() {
+    SkipBlanks();
+    if (i < s.size() && s[i] == '-') {
+      ++i;
+      return true;
+    }
+    return false;
+  }
+};
+
+bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
+}
+
+void Put(std::string& out, int value, int width) {
+  char buf[8];
+  for (int k = width - 1; k >= 0; --k) {
+    buf[k] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  out.append(buf, static_cast<std::size_t>(width));
+}
+}  // namespace
+
+int CurrentYear() {
+  if (YearSource()) return YearSource()();
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local.tm_year + 1900;
+}
+
+void SetCurrentYearSource(std::function<int()> source) { YearSource() = std::move(source); }
+
+std::string NormalizeDate(std::string_view s) {
+  Scanner sc{s};
+  int a, b, c, da, db, dc;
+  if (!sc.Number(a, da) || !sc.Dash() || !sc.Number(b, db)) return {};
+  int year, month, day;
+  if (sc.Dash()) {
+    if (!sc.Number(c, dc)) return {};
+    year = a;
+    if (da <= 2) year += year < 30 ? 2000 : 1900;
+    month = b;
+    day = c;
+    sc.Dash();  // one trailing "-" may follow the day
+  } else {
+    year = CurrentYear();
+    month = a;
+    day = b;
+  }
+  sc.SkipBlanks();
+  if (sc.i != s.size()) return {};
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+      day > DaysInMonth(year, month))
+    return {};
+  std::string out;
+  out.reserve(10);
+  Put(out, day, 2);
+  out += '.';
+  Put(out, month, 2);
+  out += '.';
+  Put(out, year, 4);
+  return out;
+}
+
+}  // namespace vestrano

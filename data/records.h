@@ -1,0 +1,152 @@
+#pragma once
+// The records that hold one imported control statement, and one field table per record type.
+// Field names are the XML attribute names; the import, the subtotals and the XML writer all read
+// the same tables, so a field is described exactly once.
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vestrano {
+
+// How a field's text is judged and written.
+enum class FieldKind {
+  Text,    // any text
+  LineNo,  // c_radku: stored through NormalizeAmount
+  Date,    // date text as read; normalised when written
+  Amount,  // amount text as read; summed into a totals slot
+};
+
+// The 38 running sums, in the order of tDataTotals.
+enum class TotalSlot : int {
+  None = -1,
+  A1_zakl_dane1 = 0,
+  A2_zakl_dane1, A2_dan1, A2_zakl_dane2, A2_dan2, A2_zakl_dane3, A2_dan3,
+  A3_osv_plneni,
+  A4_zakl_dane1, A4_dan1, A4_zakl_dane2, A4_dan2, A4_zakl_dane3, A4_dan3,
+  A5_zakl_dane1, A5_dan1, A5_zakl_dane2, A5_dan2, A5_zakl_dane3, A5_dan3,
+  B1_zakl_dane1, B1_dan1, B1_zakl_dane2, B1_dan2, B1_zakl_dane3, B1_dan3,
+  B2_zakl_dane1, B2_dan1, B2_zakl_dane2, B2_dan2, B2_zakl_dane3, B2_dan3,
+  B3_zakl_dane1, B3_dan1, B3_zakl_dane2, B3_dan2, B3_zakl_dane3, B3_dan3,
+  Count
+};
+inline constexpr std::size_t kTotalSlots = static_cast<std::size_t>(TotalSlot::Count);
+static_assert(kTotalSlots == 38);
+
+// The column sums of the last import, one double per amount column. (The section readers sum in
+// extended precision and round into these slots when a section is finished.)
+struct tDataTotals {
+  std::array<double, kTotalSlots> slot{};
+  double& operator[](TotalSlot s) { return slot[static_cast<std::size_t>(s)]; }
+  double operator[](TotalSlot s) const { return slot[static_cast<std::size_t>(s)]; }
+  void Clear() { slot.fill(0.0); }
+};
+
+// One field of a record type: where it lives, what the XML calls it, how messages name it.
+template <class R>
+struct FieldDef {
+  const char* name;   // XML attribute and record field name
+  const char* label;  // word used in the import's messages; "" when none
+  std::string R::*member;
+  FieldKind kind;
+  TotalSlot slot;  // the running sum this amount feeds, None otherwise
+};
+
+struct tDataHeader {
+  std::string khdph_forma;
+  std::string rok;    // bounded text of 4
+  std::string ctvrt;  // bounded text of 1
+  std::string mesic;  // bounded text of 2
+  std::string d_poddp;
+  std::string d_extra1;
+  std::string d_extra2;
+  std::string d_extra3;
+  std::string t_extra1;
+  std::string t_extra2;
+  bool take_last_row = true;
+  void ClearTexts();  // all texts empty, take_last_row kept
+};
+
+struct tSubject {
+  std::string typ_ds;  // bounded text of 1
+  std::string dic, c_ufo, zkrobchjm, jmeno, prijmeni, titul, naz_obce, ulice, c_orient, c_pop,
+      psc, stat, id_dats, email, c_telef, c_pracufo, zast_typ, zast_kod, zast_nazev, zast_ic,
+      opr_jmeno, opr_prijmeni, opr_postaveni, zast_jmeno, zast_prijmeni, zast_dat_nar,
+      zast_ev_cislo, sest_jmeno, sest_prijmeni, sest_telef;
+};
+
+// Fields of the fixed-layout sheets, in record order, with the sheet row (1-based) each comes from.
+struct HeaderFieldDef {
+  const char* name;
+  std::string tDataHeader::*member;
+  int sheet_row;
+  enum Treatment { Unchanged, FirstChars, Date } treatment;
+  std::size_t max_chars;  // for FirstChars
+};
+struct SubjectFieldDef {
+  const char* name;
+  std::string tSubject::*member;
+  int sheet_row;
+  std::size_t max_chars;  // 0: unbounded
+};
+std::span<const HeaderFieldDef> HeaderFields();    // record order
+std::span<const SubjectFieldDef> SubjectFields();  // record order
+
+struct tDataA1 {
+  std::string c_radku, dic_odb, c_evid_dd, duzp, zakl_dane1, kod_pred_pl;
+};
+struct tDataA2 {
+  std::string c_radku, k_stat, vatid_dod, c_evid_dd, dppd, zakl_dane1, dan1, zakl_dane2, dan2,
+      zakl_dane3, dan3;
+};
+struct tDataA3 {
+  std::string c_radku, k_stat, vatid_odb, jm_prijm_obch, d_narozeni, m_pobytu_sidlo, c_evid_dd,
+      dup, osv_plneni;
+};
+struct tDataA4 {
+  std::string c_radku, dic_odb, c_evid_dd, dppd, zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3,
+      dan3, kod_rezim_pl, zdph_44;
+};
+struct tDataA5 {
+  std::string zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3, dan3;
+};
+struct tDataB1 {
+  std::string c_radku, dic_dod, c_evid_dd, duzp, zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3,
+      dan3, kod_pred_pl;
+};
+struct tDataB2 {
+  std::string c_radku, dic_dod, c_evid_dd, dppd, zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3,
+      dan3, pomer, zdph_44;
+};
+struct tDataB3 {
+  std::string zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3, dan3;
+};
+
+// Field tables in record order (which is also the default column order).
+template <class R>
+std::span<const FieldDef<R>> Fields();
+template <> std::span<const FieldDef<tDataA1>> Fields<tDataA1>();
+template <> std::span<const FieldDef<tDataA2>> Fields<tDataA2>();
+template <> std::span<const FieldDef<tDataA3>> Fields<tDataA3>();
+template <> std::span<const FieldDef<tDataA4>> Fields<tDataA4>();
+template <> std::span<const FieldDef<tDataA5>> Fields<tDataA5>();
+template <> std::span<const FieldDef<tDataB1>> Fields<tDataB1>();
+template <> std::span<const FieldDef<tDataB2>> Fields<tDataB2>();
+template <> std::span<const FieldDef<tDataB3>> Fields<tDataB3>();
+
+// The six row arrays and the two single records of one statement.
+struct TStatementRecords {
+  std::vector<tDataA1> a1;
+  std::vector<tDataA2> a2;
+  std::vector<tDataA3> a3;
+  std::vector<tDataA4> a4;
+  std::optional<tDataA5> a5;
+  std::vector<tDataB1> b1;
+  std::vector<tDataB2> b2;
+  std::optional<tDataB3> b3;
+  void ClearRowArrays();
+};
+
+}  // namespace vestrano

@@ -1,0 +1,22 @@
+#pragma once
+// UTF-8 text helpers. Every length rule of the statement counts characters (code points), not
+// bytes, so "Hlavička" is eight characters long.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vestrano {
+
+// Number of code points in a UTF-8 text. A stray continuation byte counts as one character.
+std::size_t CharLength(std::string_view s);
+
+// The first n characters of s (all of s when it is shorter).
+std::string FirstChars(std::string_view s, std::size_t n);
+
+// Replaces every ill-formed UTF-8 sequence by U+FFFD; valid text comes back unchanged.
+std::string ToValidUtf8(std::string_view s);
+
+// Appends the UTF-8 form of code point cp (U+FFFD for a surrogate or a value past U+10FFFF).
+void AppendUtf8(std::string& out, char32_t cp);
+
+}  // namespace vestrano

@@ -1,0 +1,8 @@
+#include "import/sections.h"
+
+namespace vestrano {
+
+void ReadSections(TStatement&) {}
+void WriteSectionCLines(TStatement&) {}
+
+}  // namespace vestrano

@@ -1,0 +1,66 @@
+#pragma once
+// The statement state: everything the program keeps between commands. It is the one seam between
+// the core and the two front ends; every command is a core function on it.
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "data/layout.h"
+#include "data/records.h"
+#include "workbook/model.h"
+
+namespace vestrano {
+
+// Positions of the ten sheet indices.
+enum class SheetSlot : int { Header = 0, Subject, A1, A2, A3, A4, A5, B1, B2, B3 };
+inline constexpr int kSheetNotFound = 9999;
+
+inline SheetSlot SheetSlotOf(Section s) {
+  return static_cast<SheetSlot>(static_cast<int>(s) + 2);
+}
+
+// The statistics grid: 9 columns (0 = headings, 1 … 8 = sections) × 5 rows.
+struct TStatsGrid {
+  std::array<std::array<std::string, 5>, 9> cell;  // cell[column][row]
+  TStatsGrid();
+  const std::string& At(int column, int row) const { return cell[column][row]; }
+};
+
+// The subtotals list: 46 fixed keys with their value texts, initially "0".
+struct TSubtotalsList {
+  std::vector<std::pair<std::string, std::string>> lines;
+  TSubtotalsList();
+  // Sets the value of the line with that key (the keys never change).
+  void Set(const std::string& key, std::string value);
+  const std::string& Get(const std::string& key) const;
+};
+
+struct TStatement {
+  TWorkbook workbook;
+  tDataHeader header;  // take_last_row true at start-up
+  tSubject subject;
+  tDataTotals totals;
+  tDataSheets sheets;
+  tDataOffsets offsets;
+  tDataOrder order;
+  TStatementRecords records;
+
+  // Sheet indices of the last import (Header, Subject, A1 … B3); 9999 when not found.
+  std::array<int, 10> sheet_index;
+  bool imported = false;  // a run with a chosen file has taken place since start-up
+  int last_row_correction = 1;
+  std::string start_directory;  // current directory at start-up
+
+  // The four result panes as plain data.
+  std::vector<std::string> errors;    // "Chybové hlášení"
+  std::vector<std::string> warnings;  // "Upozornění"
+  TStatsGrid stats;
+  TSubtotalsList subtotals;
+
+  TStatement();
+  int SheetIndex(SheetSlot s) const { return sheet_index[static_cast<int>(s)]; }
+  int& SheetIndex(SheetSlot s) { return sheet_index[static_cast<int>(s)]; }
+};
+
+}  // namespace vestrano

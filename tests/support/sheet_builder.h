@@ -1,0 +1,23 @@
+#pragma once
+// Builds workbooks in memory for tests: rows of cells given as short literals.
+#include <initializer_list>
+#include <string>
+#include <variant>
+
+#include "workbook/model.h"
+
+namespace vestrano::test {
+
+// A cell literal: text, number (General), or a date serial with a date format.
+struct Date {
+  double serial;
+};
+struct Blank {};
+using Lit = std::variant<std::string, const char*, double, int, Date, Blank>;
+
+// Appends one row of cells to the sheet (the row lands after the rows already there).
+void AddRow(TExportWorkSheet& sheet, std::initializer_list<Lit> cells);
+// Sets one cell (column and row 0-based), growing the sheet as a reader would.
+void SetCell(TExportWorkSheet& sheet, int column, int row, const Lit& value);
+
+}  // namespace vestrano::test

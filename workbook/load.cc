@@ -1,0 +1,77 @@
+// TWorkbook::LoadFromFile: reader choice by extension, reading the file, handing it to a reader.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "workbook/errors.h"
+#include "workbook/model.h"
+#include "workbook/progress.h"
+#include "workbook/xls/xls_reader.h"
+#include "workbook/xlsx/xlsx_reader.h"
+
+namespace vestrano {
+
+namespace {
+enum class Reader { None, Xlsx, Xls };
+
+Reader ChooseReader(const std::string& file_name) {
+  const std::size_t sep = file_name.find_last_of('/');
+  const std::size_t dot = file_name.rfind('.');
+  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return Reader::None;
+  std::string ext = file_name.substr(dot + 1);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (ext == "xlsx" || ext == "xlsm" || ext == "xltx" || ext == "xltm") return Reader::Xlsx;
+  if (ext == "xls" || ext == "xlt") return Reader::Xls;
+  return Reader::None;
+}
+
+// Read-only open; other programs may hold the file open for reading and writing meanwhile.
+std::vector<std::byte> ReadWholeFile(const std::string& file_name) {
+  auto fail = [&](int err) {
+    return EFileOpenError("Cannot open file \"" + file_name + "\". " + std::strerror(err));
+  };
+  const int fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw fail(errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int err = errno ? errno : EISDIR;
+    ::close(fd);
+    throw fail(S_ISDIR(st.st_mode) ? EISDIR : err);
+  }
+  std::vector<std::byte> data;
+  data.reserve(static_cast<std::size_t>(st.st_size));
+  std::byte buf[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      throw fail(err);
+    }
+    if (n == 0) break;
+    data.insert(data.end(), buf, buf + n);
+  }
+  ::close(fd);
+  return data;
+}
+}  // namespace
+
+void TWorkbook::LoadFromFile(const std::string& file_name, ProgressSink* progress) {
+  const Reader reader = ChooseReader(file_name);
+  if (reader == Reader::None) throw EWorkbookFileNameError(file_name);
+  const std::vector<std::byte> data = ReadWholeFile(file_name);
+  if (progress) progress->Progress("Import", 0);
+  Clear();
+  if (reader == Reader::Xlsx)
+    xlsx::Read(*this, data, progress);
+  else
+    xls::Read(*this, data, progress);
+}
+
+}  // namespace vestrano

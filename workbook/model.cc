@@ -1,0 +1,179 @@
+#include "workbook/model.h"
+
+#include "workbook/cell_text.h"
+#include "workbook/errors.h"
+
+namespace vestrano {
+
+const char* CellKindName(CellKind kind) {
+  switch (kind) {
+    case CellKind::Empty: return "Empty";
+    case CellKind::String: return "String";
+    case CellKind::Boolean: return "Boolean";
+    case CellKind::DateTime: return "DateTime";
+    case CellKind::Time: return "Time";
+    case CellKind::Number: return "Number";
+    case CellKind::Percent: return "Percent";
+    case CellKind::Currency: return "Currency";
+    case CellKind::Scientific: return "Scientific";
+    case CellKind::Fraction: return "Fraction";
+  }
+  return "Empty";
+}
+
+std::string_view TExportCell::FormatCode(const TWorkbook& book) const {
+  return book.Format(format_).code;
+}
+
+std::string TExportCell::AsText(const TWorkbook& book) const {
+  switch (kind_) {
+    case CellKind::Empty: return {};
+    case CellKind::String: return book.String(u_.string);
+    case CellKind::Boolean: return (u_.number > 1e-12 || u_.number < -1e-12) ? "1" : "0";
+    case CellKind::DateTime:
+    case CellKind::Time: {
+      const NumberFormat& f = book.Format(format_);
+      return DateTimeText(u_.number, f.date_kind, f.elapsed_hours);
+    }
+    default: return GeneralNumberText(u_.number);
+  }
+}
+
+const TExportCell& TExportCells::Items(int j) const {
+  if (j < 0 || j >= Count()) throw EListIndexError(j);
+  return cells_[static_cast<std::size_t>(j)];
+}
+
+TExportCell& TExportCells::Items(int j) {
+  if (j < 0 || j >= Count()) throw EListIndexError(j);
+  return cells_[static_cast<std::size_t>(j)];
+}
+
+TExportCell& TExportCells::Append(CellKind kind) {
+  TExportCell& c = cells_.emplace_back();
+  c.SetRaw(kind, 0, 0);
+  return c;
+}
+
+TExportCell& TExportRow::FindCreateCell(int column, CellKind kind) {
+  if (column < 0) throw EWorkbookError("TExportRow.FindCreateCell: invalid parameters");
+  while (Cells.Count() < column) Cells.Append(CellKind::Empty);
+  if (column < Cells.Count()) return Cells.Items(column);
+  return Cells.Append(kind);
+}
+
+TExportRow& TExportRows::Items(int i) {
+  if (i < 0) throw EListIndexError(i);
+  if (static_cast<std::size_t>(i) >= rows_.size()) rows_.resize(static_cast<std::size_t>(i) + 1);
+  return rows_[static_cast<std::size_t>(i)];
+}
+
+const TExportRow* TExportRows::Find(int i) const {
+  if (i < 0 || static_cast<std::size_t>(i) >= rows_.size()) return nullptr;
+  return &rows_[static_cast<std::size_t>(i)];
+}
+
+TExportRow& TExportRows::Append() { return rows_.emplace_back(); }
+
+TExportWorkSheet::TExportWorkSheet(TWorkbook& book, std::string name)
+    : Name(std::move(name)), book_(&book) {}
+
+TExportRow& TExportWorkSheet::TouchRow(int row) {
+  if (row < 0) throw EWorkbookError("TExportWorkSheet.FindCreateCell: invalid parameters");
+  if (row >= Rows.Count()) book_->Charge(static_cast<std::uint64_t>(row - Rows.Count() + 1));
+  return Rows.Items(row);
+}
+
+TExportCell& TExportWorkSheet::FindCreateCell(int column, int row, CellKind kind) {
+  if (row < 0 || column < 0) throw EWorkbookError("TExportWorkSheet.FindCreateCell: invalid parameters");
+  TExportRow& r = TouchRow(row);
+  if (column >= r.Cells.Count()) book_->Charge(static_cast<std::uint64_t>(column - r.Cells.Count() + 1));
+  return r.FindCreateCell(column, kind);
+}
+
+void TExportWorkSheet::CoverMergedRange(int first_column, int first_row, int last_column) {
+  FindCreateCell(first_column, first_row, CellKind::Empty);
+  TExportRow& r = Rows.Items(first_row);
+  if (last_column + 1 > r.Cells.Count()) {
+    book_->Charge(static_cast<std::uint64_t>(last_column + 1 - r.Cells.Count()));
+    while (r.Cells.Count() < last_column + 1) r.Cells.Append(CellKind::Empty);
+  }
+}
+
+TExportWorkSheet& TExportWorkSheets::Items(int i) const {
+  if (i < 0 || i >= Count()) throw EListIndexError(i);
+  return *sheets_[static_cast<std::size_t>(i)];
+}
+
+TWorkbook::TWorkbook() { Clear(); }
+
+void TWorkbook::Clear() {
+  Sheets.sheets_.clear();
+  Date1904 = false;
+  strings_.clear();
+  strings_.emplace_back();  // index 0: the empty text
+  formats_.clear();
+  formats_.push_back(NumberFormat{});  // index 0: General
+  charged_ = 0;
+}
+
+TExportWorkSheet& TWorkbook::AddSheet(std::string_view name) {
+  std::string clean(name);
+  for (char& c : clean)
+    if (c == '\\' || c == '/' || c == ':' || c == '*' || c == '?' || c == '"') c = '-';
+  Sheets.sheets_.push_back(std::make_unique<TExportWorkSheet>(*this, std::move(clean)));
+  return *Sheets.sheets_.back();
+}
+
+std::uint32_t TWorkbook::AddString(std::string text) {
+  if (text.empty()) return 0;
+  strings_.push_back(std::move(text));
+  return static_cast<std::uint32_t>(strings_.size() - 1);
+}
+
+const std::string& TWorkbook::String(std::uint32_t index) const {
+  return index < strings_.size() ? strings_[index] : strings_[0];
+}
+
+std::uint32_t TWorkbook::InternFormat(std::string_view code, int builtin_id) {
+  if (code.empty() && builtin_id < 0) return 0;
+  for (std::size_t i = 0; i < formats_.size(); ++i)
+    if (formats_[i].code == code && formats_[i].builtin_id == builtin_id)
+      return static_cast<std::uint32_t>(i);
+  NumberFormat f;
+  f.code = std::string(code);
+  f.builtin_id = builtin_id;
+  f.kind = ClassifyNumberFormat(code, builtin_id);
+  f.date_kind = ClassifyDateText(code, builtin_id, &f.elapsed_hours);
+  formats_.push_back(std::move(f));
+  return static_cast<std::uint32_t>(formats_.size() - 1);
+}
+
+std::uint32_t TWorkbook::BuiltinFormat(int id) {
+  auto code = BuiltinFormatCode(id);
+  if (id == 0 || !code) return 0;
+  return InternFormat(*code, id);
+}
+
+void TWorkbook::SetNumber(TExportCell& cell, double value, std::uint32_t format) const {
+  const CellKind kind = formats_[format].kind;
+  if (kind == CellKind::DateTime && Date1904) value += 1462;
+  cell.SetRaw(kind, value, format);
+}
+
+void TWorkbook::SetDateTime(TExportCell& cell, double serial, std::uint32_t format) const {
+  cell.SetRaw(CellKind::DateTime, serial, format);
+}
+
+void TWorkbook::SetBoolean(TExportCell& cell, bool value, std::uint32_t format) const {
+  cell.SetRaw(CellKind::Boolean, value ? 1.0 : 0.0, format);
+}
+
+void TWorkbook::Charge(std::uint64_t n) {
+  charged_ += n;
+  if (charged_ > budget_)
+    throw EWorkbookFileError("The workbook is too large: it would hold more than " +
+                             std::to_string(budget_) + " cells.");
+}
+
+}  // namespace vestrano

@@ -1,0 +1,183 @@
+#pragma once
+// The in-memory workbook: named sheets of rows of cells, and the text of every cell.
+//
+// Cells are small values (16 bytes): a kind tag, a number or an index into the workbook's string
+// pool, and an index into the workbook's table of interned number formats. A cell's text therefore
+// needs its workbook: cell.AsText(book).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vestrano {
+
+class ProgressSink;
+class TWorkbook;
+
+// The cell classes of the model; the names are those of the TExportCell family without the prefix.
+enum class CellKind : std::uint8_t {
+  Empty,
+  String,
+  Boolean,
+  DateTime,
+  Time,  // never created by the readers
+  Number,
+  Percent,
+  Currency,
+  Scientific,
+  Fraction,
+};
+const char* CellKindName(CellKind kind);  // "Empty", "String", …
+inline bool IsNumberKind(CellKind k) {
+  return k == CellKind::Number || k == CellKind::Percent || k == CellKind::Currency ||
+         k == CellKind::Scientific || k == CellKind::Fraction;
+}
+
+// Which parts a date-time cell shows, decided once per format code.
+enum class DateTextKind : std::uint8_t { DateOnly, TimeOnly, DateAndTime };
+
+// A number format as interned by the workbook. Index 0 is always the empty (General) code.
+struct NumberFormat {
+  std::string code;
+  int builtin_id = -1;  // the built-in id the code came from, -1 for a custom code
+  CellKind kind = CellKind::Number;  // kind of a cell created from a number with this format
+  DateTextKind date_kind = DateTextKind::DateAndTime;
+  bool elapsed_hours = false;  // "[h]" in the code: a time shows the whole value
+};
+
+class TExportCell {
+ public:
+  CellKind Kind() const { return kind_; }
+  // Value of a number, boolean or date-time cell (for date-times already shifted to 1899-12-30).
+  double Value() const { return kind_ == CellKind::String || kind_ == CellKind::Empty ? 0 : u_.number; }
+  std::uint32_t StringIndex() const { return kind_ == CellKind::String ? u_.string : 0; }
+  std::uint32_t FormatIndex() const { return format_; }
+  std::string_view FormatCode(const TWorkbook& book) const;
+  std::string AsText(const TWorkbook& book) const;
+
+  // Writers, used by the readers through TWorkbook (which knows the format table and Date1904).
+  void SetEmpty(std::uint32_t format = 0) { kind_ = CellKind::Empty, u_.number = 0, format_ = format; }
+  void SetString(std::uint32_t string_index, std::uint32_t format = 0) {
+    kind_ = CellKind::String, u_.string = string_index, format_ = format;
+  }
+  void SetRaw(CellKind kind, double value, std::uint32_t format) {
+    kind_ = kind, u_.number = value, format_ = format;
+  }
+
+ private:
+  union {
+    double number;
+    std::uint32_t string;
+  } u_{0.0};
+  std::uint32_t format_ = 0;
+  CellKind kind_ = CellKind::Empty;
+};
+static_assert(sizeof(TExportCell) == 16, "cells must stay compact");
+
+class TExportCells {
+ public:
+  int Count() const { return static_cast<int>(cells_.size()); }
+  const TExportCell& Items(int j) const;  // index error outside 0 … Count-1
+  TExportCell& Items(int j);
+  TExportCell& Append(CellKind kind = CellKind::Empty);
+  void ShrinkToFit() { cells_.shrink_to_fit(); }
+  const std::vector<TExportCell>& All() const { return cells_; }
+  std::vector<TExportCell>& All() { return cells_; }
+
+ private:
+  std::vector<TExportCell> cells_;
+};
+
+class TExportRow {
+ public:
+  TExportCells Cells;
+  // Pads with empty cells up to column, then returns the cell there, appending one of kind if
+  // none exists. A negative column raises EWorkbookError.
+  TExportCell& FindCreateCell(int column, CellKind kind);
+};
+
+class TExportRows {
+ public:
+  int Count() const { return static_cast<int>(rows_.size()); }
+  // Grows the list with empty rows up to i; a negative i raises the index error.
+  TExportRow& Items(int i);
+  // Reads row i without growing the list; nullptr when i is outside it.
+  const TExportRow* Find(int i) const;
+  TExportRow& Append();
+  void Reserve(std::size_t n) { rows_.reserve(n); }
+  const std::vector<TExportRow>& All() const { return rows_; }
+
+ private:
+  friend class TExportWorkSheet;
+  std::vector<TExportRow> rows_;
+};
+
+class TExportWorkSheet {
+ public:
+  TExportWorkSheet(TWorkbook& book, std::string name);
+  std::string Name;
+  TExportRows Rows;
+  // Rows.Items(row) then FindCreateCell on that row; counts what it creates against the budget.
+  TExportCell& FindCreateCell(int column, int row, CellKind kind);
+  // The top-left cell of a merged range gets empty cells up to last_column.
+  void CoverMergedRange(int first_column, int first_row, int last_column);
+  // Makes row exist (growing the row list), counted against the budget.
+  TExportRow& TouchRow(int row);
+  TWorkbook& Book() const { return *book_; }
+
+ private:
+  TWorkbook* book_;
+};
+
+class TExportWorkSheets {
+ public:
+  int Count() const { return static_cast<int>(sheets_.size()); }
+  TExportWorkSheet& Items(int i) const;  // index error outside 0 … Count-1
+
+ private:
+  friend class TWorkbook;
+  std::vector<std::unique_ptr<TExportWorkSheet>> sheets_;
+};
+
+class TWorkbook {
+ public:
+  // At most this many cells and rows in one workbook; a larger file is refused.
+  static constexpr std::uint64_t kDefaultCellBudget = 50'000'000;
+
+  TWorkbook();
+  TExportWorkSheets Sheets;
+  bool Date1904 = false;
+
+  // Loads the file, choosing the reader by extension; replaces everything the workbook held.
+  void LoadFromFile(const std::string& file_name, ProgressSink* progress = nullptr);
+
+  // --- used by the readers ---
+  void Clear();  // no sheets, Date1904 false, empty pools
+  // Appends a sheet; \ / : * ? " in the name become "-".
+  TExportWorkSheet& AddSheet(std::string_view name);
+  std::uint32_t AddString(std::string text);
+  const std::string& String(std::uint32_t index) const;
+  // Interns a format code; builtin_id is the built-in id it stands for (or -1).
+  std::uint32_t InternFormat(std::string_view code, int builtin_id = -1);
+  // The interned format of a built-in id (General for ids without a code).
+  std::uint32_t BuiltinFormat(int id);
+  const NumberFormat& Format(std::uint32_t index) const { return formats_[index]; }
+  std::size_t FormatCount() const { return formats_.size(); }
+  // A cell from a stored number: its kind from the format, dates shifted for the 1904 system.
+  void SetNumber(TExportCell& cell, double value, std::uint32_t format) const;
+  // A date-time cell from a serial value counted from 1899-12-30 (never shifted).
+  void SetDateTime(TExportCell& cell, double serial, std::uint32_t format) const;
+  void SetBoolean(TExportCell& cell, bool value, std::uint32_t format) const;
+  // Counts n newly created cells or rows; raises EWorkbookFileError past the budget.
+  void Charge(std::uint64_t n);
+  void SetCellBudget(std::uint64_t budget) { budget_ = budget; }
+
+ private:
+  std::vector<std::string> strings_;
+  std::vector<NumberFormat> formats_;
+  std::uint64_t charged_ = 0;
+  std::uint64_t budget_ = kDefaultCellBudget;
+};
+
+}  // namespace vestrano
