@@ -149,4 +149,14 @@ struct TStatementRecords {
   void ClearRowArrays();
 };
 
+// What the filing document is written from: a read-only view of one imported statement.
+struct TFilingData {
+  const tDataHeader& header;
+  const tSubject& subject;
+  const TStatementRecords& records;
+  const tDataTotals& totals;
+  bool a5_sheet_found = false;  // the A.5 sheet was found in the last import
+  bool b3_sheet_found = false;
+};
+
 }  // namespace vestrano

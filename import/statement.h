@@ -60,6 +60,12 @@ struct TStatement {
 
   TStatement();
   int SheetIndex(SheetSlot s) const { return sheet_index[static_cast<int>(s)]; }
+  // The view the XML writer reads.
+  TFilingData Filing() const {
+    return TFilingData{header, subject, records, totals,
+                       SheetIndex(SheetSlot::A5) != kSheetNotFound,
+                       SheetIndex(SheetSlot::B3) != kSheetNotFound};
+  }
   int& SheetIndex(SheetSlot s) { return sheet_index[static_cast<int>(s)]; }
 };
 
