@@ -202,12 +202,16 @@ long double ToExtended(const DecimalNumber& d) {
     num.MulAdd(10, 1);
     exponent -= 1;
   }
-  if (exponent >= 0) num.MulPow10(exponent);
-  else den.MulPow10(-exponent);
+  if (exponent >= 0)
+    num.MulPow10(exponent);
+  else
+    den.MulPow10(-exponent);
 
   const long shift = 67 - (static_cast<long>(num.BitLength()) - static_cast<long>(den.BitLength()));
-  if (shift >= 0) num.ShiftLeft(static_cast<std::size_t>(shift));
-  else den.ShiftLeft(static_cast<std::size_t>(-shift));
+  if (shift >= 0)
+    num.ShiftLeft(static_cast<std::size_t>(shift));
+  else
+    den.ShiftLeft(static_cast<std::size_t>(-shift));
   // Binary long division; the quotient is below 2^68.
   unsigned __int128 q = 0;
   BigUint step = den;

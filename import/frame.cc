@@ -1,9 +1,9 @@
 #include "import/frame.h"
 
 #include <algorithm>
-#include <climits>
 #include <array>
 #include <charconv>
+#include <climits>
 #include <stdexcept>
 #include <string_view>
 
@@ -40,17 +40,28 @@ void Emit(std::vector<std::string>& list, std::string_view prefix, std::string_v
 
 bool Passes(Rule rule, const std::string& text) {
   switch (rule) {
-    case Rule::None: return true;
-    case Rule::Date: return !NormalizeDate(text).empty();
-    case Rule::Amount: return !NormalizeAmount(text).empty();
-    case Rule::DIC: return !NormalizeDIC(text).empty();
-    case Rule::CountryCode: return !NormalizeCountryCode(text).empty();
-    case Rule::VatId: return IsVATIDValid(text);
-    case Rule::DocNumber: return IsDocNumberValid(text);
-    case Rule::RegimeCode: return IsRegimeCodeValid(text);
-    case Rule::YesNo: return IsYesNoValid(text);
-    case Rule::SupplyCode: return IsSupplyCodeValid(text);
-    case Rule::RatioFlag: return IsRatioFlagValid(text);
+    case Rule::None:
+      return true;
+    case Rule::Date:
+      return !NormalizeDate(text).empty();
+    case Rule::Amount:
+      return !NormalizeAmount(text).empty();
+    case Rule::DIC:
+      return !NormalizeDIC(text).empty();
+    case Rule::CountryCode:
+      return !NormalizeCountryCode(text).empty();
+    case Rule::VatId:
+      return IsVATIDValid(text);
+    case Rule::DocNumber:
+      return IsDocNumberValid(text);
+    case Rule::RegimeCode:
+      return IsRegimeCodeValid(text);
+    case Rule::YesNo:
+      return IsYesNoValid(text);
+    case Rule::SupplyCode:
+      return IsSupplyCodeValid(text);
+    case Rule::RatioFlag:
+      return IsRatioFlagValid(text);
   }
   return false;
 }
@@ -95,10 +106,14 @@ struct RowJudge {
     const std::string& text = Text(c.field);
     switch (c.kind) {
       case CheckKind::EmptyWarns:
-        if (text.empty() && CompanionsEmpty(c)) Warn(kEmpty, c.field);
-        else Apply(c);
+        if (text.empty() && CompanionsEmpty(c))
+          Warn(kEmpty, c.field);
+        else
+          Apply(c);
         return;
-      case CheckKind::Judged: Apply(c); return;
+      case CheckKind::Judged:
+        Apply(c);
+        return;
       case CheckKind::IfFilled:
         if (!text.empty()) Apply(c);
         return;
@@ -164,7 +179,7 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
   const int key_position = pos[table.key];
 
   const int first = std::max(heading_rows, 0);
-  const int last = row_count - correction;
+  const int last = std::min(row_count - correction, row_count - 1);
   const auto& all_rows = sheet.Rows.All();
   // Reserve exactly the rows long enough to be data rows: a sheet padded with a million empty
   // rows must not reserve a million records.

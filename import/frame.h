@@ -16,16 +16,26 @@ namespace vestrano {
 
 // How a check treats the field it looks at. Messages name the field by its label.
 enum class CheckKind {
-  EmptyWarns,   // empty (and every companion empty): warning "Prázdný údaj"; else rule or error
-  Judged,       // rule or error "Neplatný údaj", the empty text judged like any other
-  IfFilled,     // empty: nothing; else rule or error
-  Negative,     // filled and starting with "-": warning "Záporná hodnota"
-  EmptyInGroup, // empty while a companion is filled: warning "Prázdný údaj"
+  EmptyWarns,    // empty (and every companion empty): warning "Prázdný údaj"; else rule or error
+  Judged,        // rule or error "Neplatný údaj", the empty text judged like any other
+  IfFilled,      // empty: nothing; else rule or error
+  Negative,      // filled and starting with "-": warning "Záporná hodnota"
+  EmptyInGroup,  // empty while a companion is filled: warning "Prázdný údaj"
 };
 
 // The field rule a check applies. Amount also adds an accepted value to the field's running sum.
 enum class Rule {
-  None, Date, Amount, DIC, CountryCode, VatId, DocNumber, RegimeCode, YesNo, SupplyCode, RatioFlag,
+  None,
+  Date,
+  Amount,
+  DIC,
+  CountryCode,
+  VatId,
+  DocNumber,
+  RegimeCode,
+  YesNo,
+  SupplyCode,
+  RatioFlag,
 };
 
 inline constexpr std::size_t kNoField = static_cast<std::size_t>(-1);
@@ -45,13 +55,13 @@ struct SectionFieldInfo {
 
 struct SectionTable {
   Section section;
-  const void* record_fields = nullptr;  // Fields<R>().data() of the record type the table is for
-  std::vector<SectionFieldInfo> fields; // record order
-  std::size_t key = kNoField;           // row sections: the field whose cell must hold text
-  std::vector<std::size_t> required;    // row sections: positions a data row must reach
-  std::string skip_suffix;              // row sections: ends "Vynechaný řádek č." + n
-  std::vector<FieldCheck> checks;       // in order
-  std::vector<SubtotalLine> sums;       // in slot order
+  const void* record_fields = nullptr;   // Fields<R>().data() of the record type the table is for
+  std::vector<SectionFieldInfo> fields;  // record order
+  std::size_t key = kNoField;            // row sections: the field whose cell must hold text
+  std::vector<std::size_t> required;     // row sections: positions a data row must reach
+  std::string skip_suffix;               // row sections: ends "Vynechaný řádek č." + n
+  std::vector<FieldCheck> checks;        // in order
+  std::vector<SubtotalLine> sums;        // in slot order
 };
 
 // Reads the row section of the table into rows (which ends up holding exactly this run's

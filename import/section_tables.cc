@@ -72,7 +72,7 @@ SectionTable Resolve(const SectionSpec<R>& spec) {
 }
 
 template <class R>
-constexpr std::array<Member<R>, 6> kSixAmounts = {&R::zakl_dane1, &R::dan1, &R::zakl_dane2,
+constexpr std::array<Member<R>, 6> kSixAmounts = {&R::zakl_dane1, &R::dan1,       &R::zakl_dane2,
                                                   &R::dan2,       &R::zakl_dane3, &R::dan3};
 
 // The amount test on the six amounts, then the negative test on them, both in field order.
@@ -139,7 +139,9 @@ SectionTable A3() {
            {K::IfFilled, U::Amount, &R::osv_plneni},
            {K::EmptyWarns, U::CountryCode, &R::k_stat},
            // Identification or a customer without one: warned only when all four are empty.
-           {K::EmptyWarns, U::VatId, &R::vatid_odb,
+           {K::EmptyWarns,
+            U::VatId,
+            &R::vatid_odb,
             {&R::jm_prijm_obch, &R::d_narozeni, &R::m_pobytu_sidlo}},
            // A customer without identification needs all three of name, birth date and place.
            {K::EmptyInGroup, U::None, &R::jm_prijm_obch, {&R::d_narozeni, &R::m_pobytu_sidlo}},
@@ -212,9 +214,14 @@ SectionTable Aggregate(Section s) {
 }  // namespace
 
 const SectionTable& SectionTableOf(Section s) {
-  static const std::array<SectionTable, kSectionCount> tables = {
-      A1(), A2(), A3(), A4(), Aggregate<tDataA5>(Section::A5), B1(), B2(),
-      Aggregate<tDataB3>(Section::B3)};
+  static const std::array<SectionTable, kSectionCount> tables = {A1(),
+                                                                 A2(),
+                                                                 A3(),
+                                                                 A4(),
+                                                                 Aggregate<tDataA5>(Section::A5),
+                                                                 B1(),
+                                                                 B2(),
+                                                                 Aggregate<tDataB3>(Section::B3)};
   return tables[static_cast<std::size_t>(s)];
 }
 

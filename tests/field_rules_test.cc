@@ -18,25 +18,70 @@ using FlagCase = std::pair<const char*, bool>;
 TEST(NormalizeAmount, Cases) {
   const TextCase cases[] = {
       // decimal point and decimal comma read alike; the result has a point and no trailing zeros
-      {"1234.5", "1234.5"}, {"1234,50", "1234.5"}, {"-7", "-7"}, {"7.0", "7"}, {"+5", "5"},
-      {"100", "100"}, {"1e3", "1000"}, {"1E+2", "100"}, {"0.1e1", "1"}, {"1.5e-1", "0.15"},
-      {"0.01", "0.01"}, {"1e-2", "0.01"}, {",", "0"}, {"1,", "1"}, {",5", "0.5"}, {" 7 ", "7"},
-      {"   -3,25  ", "-3.25"}, {"-0.0", "0"}, {"-,", "0"}, {"007", "7"},
+      {"1234.5", "1234.5"},
+      {"1234,50", "1234.5"},
+      {"-7", "-7"},
+      {"7.0", "7"},
+      {"+5", "5"},
+      {"100", "100"},
+      {"1e3", "1000"},
+      {"1E+2", "100"},
+      {"0.1e1", "1"},
+      {"1.5e-1", "0.15"},
+      {"0.01", "0.01"},
+      {"1e-2", "0.01"},
+      {",", "0"},
+      {"1,", "1"},
+      {",5", "0.5"},
+      {" 7 ", "7"},
+      {"   -3,25  ", "-3.25"},
+      {"-0.0", "0"},
+      {"-,", "0"},
+      {"007", "7"},
       // values whose double is not exact: the extended 0.01 must accept them
-      {"0.29", "0.29"}, {"1.15", "1.15"}, {"1,89", "1.89"}, {"-547,31", "-547.31"},
-      {"0.07", "0.07"}, {"4.35", "4.35"}, {"1234567.89", "1234567.89"},
+      {"0.29", "0.29"},
+      {"1.15", "1.15"},
+      {"1,89", "1.89"},
+      {"-547,31", "-547.31"},
+      {"0.07", "0.07"},
+      {"4.35", "4.35"},
+      {"1234567.89", "1234567.89"},
       {"9999999999999.99", "9999999999999.99"},
       // more than 15 significant digits: written with 15
-      {"12345678901234.56", "12345678901234.6"}, {"99999999999999.99", "100000000000000"},
-      {"1e15", "1E15"}, {"-2500000000000000", "-2.5E15"},
+      {"12345678901234.56", "12345678901234.6"},
+      {"99999999999999.99", "100000000000000"},
+      {"1e15", "1E15"},
+      {"-2500000000000000", "-2.5E15"},
       // more than two decimals
-      {"12,345", ""}, {"0.005", ""}, {"2.675", ""}, {"125e-3", ""}, {"0.001", ""},
+      {"12,345", ""},
+      {"0.005", ""},
+      {"2.675", ""},
+      {"125e-3", ""},
+      {"0.001", ""},
       // syntax
-      {"", ""}, {"-", ""}, {"+", ""}, {"1 234,50", ""}, {"1.234,50", ""}, {"1,2,3", ""},
-      {"abc", ""}, {"12a", ""}, {"1e", ""}, {"1e+", ""}, {"e5", ""}, {"\t7", ""}, {"7\n", ""},
-      {"--1", ""}, {"1-", ""}, {"0x10", ""}, {"inf", ""}, {"nan", ""}, {"1 e3", ""},
+      {"", ""},
+      {"-", ""},
+      {"+", ""},
+      {"1 234,50", ""},
+      {"1.234,50", ""},
+      {"1,2,3", ""},
+      {"abc", ""},
+      {"12a", ""},
+      {"1e", ""},
+      {"1e+", ""},
+      {"e5", ""},
+      {"\t7", ""},
+      {"7\n", ""},
+      {"--1", ""},
+      {"1-", ""},
+      {"0x10", ""},
+      {"inf", ""},
+      {"nan", ""},
+      {"1 e3", ""},
       // too large for a double
-      {"1e400", ""}, {"-1e400", ""}, {"1e99999999999999999999", ""},
+      {"1e400", ""},
+      {"-1e400", ""},
+      {"1e99999999999999999999", ""},
   };
   for (auto [in, out] : cases) EXPECT_EQ(NormalizeAmount(in), out) << "input '" << in << "'";
 }
@@ -106,16 +151,18 @@ TEST(AmountValue, LongTailsDecideHalfwayCases) {
 TEST(NormalizeDIC, Cases) {
   const TextCase cases[] = {
       {"12345678", "12345678"}, {"123456789", "123456789"}, {"1234567890", "1234567890"},
-      {"1234567", ""}, {"12345678901", ""}, {"CZ12345678", ""}, {"1234567A", ""},
-      {"1234 5678", ""}, {"", ""}, {" 12345678", ""},
+      {"1234567", ""},          {"12345678901", ""},        {"CZ12345678", ""},
+      {"1234567A", ""},         {"1234 5678", ""},          {"", ""},
+      {" 12345678", ""},
   };
   for (auto [in, out] : cases) EXPECT_EQ(NormalizeDIC(in), out) << in;
 }
 
 TEST(NormalizeCountryCode, Cases) {
   const TextCase cases[] = {
-      {"sk", "SK"}, {"SK", "SK"}, {"De", "DE"}, {"EL", "EL"}, {"CZ", "CZ"}, {"gb", "GB"},
-      {"GR", ""}, {"CH", ""}, {"S", ""}, {"SVK", ""}, {"", ""}, {" SK", ""}, {"SK ", ""},
+      {"sk", "SK"}, {"SK", "SK"}, {"De", "DE"}, {"EL", "EL"}, {"CZ", "CZ"},
+      {"gb", "GB"}, {"GR", ""},   {"CH", ""},   {"S", ""},    {"SVK", ""},
+      {"", ""},     {" SK", ""},  {"SK ", ""},
   };
   for (auto [in, out] : cases) EXPECT_EQ(NormalizeCountryCode(in), out) << in;
 }
@@ -127,9 +174,9 @@ TEST(FieldChecks, Cases) {
   for (int i = 0; i < 60; ++i) sixty_czech += "č";
 
   const FlagCase vatid[] = {
-      {"", true}, {"AB123", true}, {"DE123456789", true}, {"AB1234567890", true},
-      {"ABC12", false}, {"AB12", false}, {"AB12345678901", false}, {"AB1X3", false},
-      {"ČŘ123", true}, {"ČŘ12Š", false},
+      {"", true},       {"AB123", true},  {"DE123456789", true},    {"AB1234567890", true},
+      {"ABC12", false}, {"AB12", false},  {"AB12345678901", false}, {"AB1X3", false},
+      {"ČŘ123", true},  {"ČŘ12Š", false},
   };
   for (auto [in, ok] : vatid) EXPECT_EQ(IsVATIDValid(in), ok) << "VAT ID " << in;
 
@@ -138,23 +185,23 @@ TEST(FieldChecks, Cases) {
   EXPECT_TRUE(IsDocNumberValid(sixty_czech));  // characters, not bytes
   EXPECT_FALSE(IsDocNumberValid(sixty_one));
 
-  const FlagCase regime[] = {{"", true}, {"0", true}, {"1", true}, {"2", true},
+  const FlagCase regime[] = {{"", true},   {"0", true},   {"1", true},  {"2", true},
                              {"3", false}, {"00", false}, {" 1", false}};
   for (auto [in, ok] : regime) EXPECT_EQ(IsRegimeCodeValid(in), ok) << "regime " << in;
 
-  const FlagCase yes_no[] = {{"", true}, {"A", true}, {"N", true}, {"a", true}, {"n", true},
+  const FlagCase yes_no[] = {{"", true},     {"A", true},  {"N", true},   {"a", true},  {"n", true},
                              {"Ano", false}, {"X", false}, {"AN", false}, {" A", false}};
   for (auto [in, ok] : yes_no) EXPECT_EQ(IsYesNoValid(in), ok) << "yes/no " << in;
 
   const FlagCase supply[] = {
-      {"", true},   {"1", true},   {"3", true},   {"4", true},   {"5", true},  {"11", true},
-      {"17", true}, {"2", false},  {"6", false},  {"10", false}, {"18", false}, {"01", false},
-      {" 1", false}, {"1 ", false},
+      {"", true},    {"1", true},   {"3", true},   {"4", true},   {"5", true},
+      {"11", true},  {"17", true},  {"2", false},  {"6", false},  {"10", false},
+      {"18", false}, {"01", false}, {" 1", false}, {"1 ", false},
   };
   for (auto [in, ok] : supply) EXPECT_EQ(IsSupplyCodeValid(in), ok) << "supply " << in;
 
-  const FlagCase ratio[] = {{"A", true}, {"N", true}, {"", false}, {"a", false}, {"n", false},
-                            {"AN", false}};
+  const FlagCase ratio[] = {{"A", true},  {"N", true},  {"", false},
+                            {"a", false}, {"n", false}, {"AN", false}};
   for (auto [in, ok] : ratio) EXPECT_EQ(IsRatioFlagValid(in), ok) << "ratio " << in;
 }
 

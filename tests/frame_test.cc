@@ -70,11 +70,11 @@ TEST_F(A1Frame, ValidRowsAreStoredAsReadAndSummed) {
 
 TEST_F(A1Frame, RowsWithoutKeyOrTooShortAreSkipped) {
   TExportWorkSheet& sheet = NewA1Sheet();
-  AddRow(sheet, {1, "12345678", "", Date{k31Jan2016}, 10, "1"});          // empty key text
-  AddRow(sheet, {2, "12345678", Blank{}, Date{k31Jan2016}, 10, "1"});     // empty key cell
-  AddRow(sheet, {3, "12345678", "FV-3", Date{k31Jan2016}});               // ends before column E
-  AddRow(sheet, {});                                                      // no cells at all
-  AddRow(sheet, {5, "", "FV-5", Date{k31Jan2016}, 10});                   // ends after column E
+  AddRow(sheet, {1, "12345678", "", Date{k31Jan2016}, 10, "1"});       // empty key text
+  AddRow(sheet, {2, "12345678", Blank{}, Date{k31Jan2016}, 10, "1"});  // empty key cell
+  AddRow(sheet, {3, "12345678", "FV-3", Date{k31Jan2016}});            // ends before column E
+  AddRow(sheet, {});                                                   // no cells at all
+  AddRow(sheet, {5, "", "FV-5", Date{k31Jan2016}, 10});                // ends after column E
   Import();
 
   EXPECT_EQ(st.errors, Lines{});

@@ -49,7 +49,7 @@ class Sections : public ::testing::Test {
 TEST_F(Sections, A2KeyIsTheDateAndEmptyAmountsAreSilent) {
   TExportWorkSheet& a2 = SectionSheet("A2");
   AddRow(a2, {1, "DE", "DE123456789", "INV-1", Blank{}, 100});  // no DPPD: skipped
-  AddRow(a2, {2, "", "", "", kDay});                             // only DPPD: read, 3 warnings
+  AddRow(a2, {2, "", "", "", kDay});                            // only DPPD: read, 3 warnings
   AddRow(a2, {3, "de", "AT12345", "INV-3", kDay, 100, 21, Blank{}, -5});
   AddRow(a2, {4, "SK", "SK1234567", "INV-4", kDay, "50.50", "10,60", "12,345"});
   Import();
@@ -98,12 +98,12 @@ TEST_F(Sections, A2MessagesFollowTheCheckOrder) {
 
 TEST_F(Sections, A3IdentificationAndCustomerGroup) {
   TExportWorkSheet& a3 = SectionSheet("A3");
-  AddRow(a3, {1, "SK", "SK1234567", "", "", "", "D-1", kDay, 1000});        // 2: clean
-  AddRow(a3, {2, "SK", "SK1234567", "", "", "", "D-2", Blank{}, 5});        // 3: empty DUP
-  AddRow(a3, {3, "SK", "SK1234567", "", "", "", "D-3", kDay});              // 4: too short
-  AddRow(a3, {4, "SK", "", "", "", "", "D-4", kDay, -200});                 // 5: nobody
-  AddRow(a3, {5, "SK", "", "Jan Novák", "", "", "D-5", kDay, Blank{}});    // 6: name only
-  AddRow(a3, {6, "SK", "SK1", "", "", "", "D-6", kDay, 1});                 // 7: short VAT ID
+  AddRow(a3, {1, "SK", "SK1234567", "", "", "", "D-1", kDay, 1000});     // 2: clean
+  AddRow(a3, {2, "SK", "SK1234567", "", "", "", "D-2", Blank{}, 5});     // 3: empty DUP
+  AddRow(a3, {3, "SK", "SK1234567", "", "", "", "D-3", kDay});           // 4: too short
+  AddRow(a3, {4, "SK", "", "", "", "", "D-4", kDay, -200});              // 5: nobody
+  AddRow(a3, {5, "SK", "", "Jan Novák", "", "", "D-5", kDay, Blank{}});  // 6: name only
+  AddRow(a3, {6, "SK", "SK1", "", "", "", "D-6", kDay, 1});              // 7: short VAT ID
   AddRow(a3, {7, "sk", "SK1234567", "Jan", "1970-01-01", "Praha", "D-7", kDay, 1});  // 8: both
   Import();
 
@@ -147,11 +147,11 @@ TEST_F(Sections, A3MessagesFollowTheCheckOrder) {
 
 TEST_F(Sections, A4RequiredColumnsAndCodes) {
   TExportWorkSheet& a4 = SectionSheet("A4");
-  AddRow(a4, {1, "12345678", "F-1", kDay, 1000, -50, 0, 0, 0, 0, "0", "A"});    // 2: one warning
+  AddRow(a4, {1, "12345678", "F-1", kDay, 1000, -50, 0, 0, 0, 0, "0", "A"});       // 2: one warning
   AddRow(a4, {2, "12345678", "F-2", Blank{}, "1000,5", 1, 1, 1, 1, 1, "3", "a"});  // 3
-  AddRow(a4, {3, "12345678", "F-3", kDay, 1000.25, 0, 0, 0, 0, 0, "", ""});     // 4: clean
-  AddRow(a4, {4, "", "F-4", kDay, "10,123", 0, 0, 0, 0, 0, "1", "X"});          // 5
-  AddRow(a4, {5, "12345678", "F-5", kDay, 1, 1, 1, 1, 1, 1, "2", "AN"});        // 6
+  AddRow(a4, {3, "12345678", "F-3", kDay, 1000.25, 0, 0, 0, 0, 0, "", ""});        // 4: clean
+  AddRow(a4, {4, "", "F-4", kDay, "10,123", 0, 0, 0, 0, 0, "1", "X"});             // 5
+  AddRow(a4, {5, "12345678", "F-5", kDay, 1, 1, 1, 1, 1, 1, "2", "AN"});           // 6
   AddRow(a4, {6, "12345678", "F-6", kDay, 1, 1, 1, 1, 1, 1, "2"});  // 7: ends before zdph_44
   Import();
 
@@ -178,11 +178,11 @@ TEST_F(Sections, A4RequiredColumnsAndCodes) {
 
 TEST_F(Sections, B1ShortRowsAndSupplyCodes) {
   TExportWorkSheet& b1 = SectionSheet("B1");
-  AddRow(b1, {1, "", "P-1", kDay, 1500.5, 0, 0, 0, 0, 0, "3"});          // 2: empty DIČ
+  AddRow(b1, {1, "", "P-1", kDay, 1500.5, 0, 0, 0, 0, 0, "3"});            // 2: empty DIČ
   AddRow(b1, {2, "12345678", "P-2", kDay, "1500,5", 0, 0, 0, 0, 0, "2"});  // 3: bad code
-  AddRow(b1, {3, "12345678", "P-3", kDay, 0, 0, 10, 0, 5, 0, "18"});      // 4: bad code
-  AddRow(b1, {4, "12345678", "P-4", kDay});                               // 5: ends at duzp
-  AddRow(b1, {5, "12345678", "P-5"});                                     // 6: before duzp
+  AddRow(b1, {3, "12345678", "P-3", kDay, 0, 0, 10, 0, 5, 0, "18"});       // 4: bad code
+  AddRow(b1, {4, "12345678", "P-4", kDay});                                // 5: ends at duzp
+  AddRow(b1, {5, "12345678", "P-5"});                                      // 6: before duzp
   AddRow(b1, {6, "12345678", "P-6", "2016-13-01", 0, 0, 0, 0, 0, 0, ""});  // 7: bad date
   Import();
 
@@ -206,10 +206,10 @@ TEST_F(Sections, B1ShortRowsAndSupplyCodes) {
 
 TEST_F(Sections, B2RatioFlagAndCheckOrder) {
   TExportWorkSheet& b2 = SectionSheet("B2");
-  AddRow(b2, {1, "12345678", "R-1", kDay, 100, 21, 0, 0, 0, 0, "A", "a"});       // 2: clean
-  AddRow(b2, {2, "12345678", "R-2", kDay, 0, 0, 0, 0, 0, 0, "", ""});            // 3
-  AddRow(b2, {3, "12345678", "R-3", kDay, 0, 0, 0, 0, 0, 0, "a", "n"});          // 4
-  AddRow(b2, {4, "1234", "R-4", "bad", 50, "x", 0, 0, 0, 0, "X", "Y"});          // 5
+  AddRow(b2, {1, "12345678", "R-1", kDay, 100, 21, 0, 0, 0, 0, "A", "a"});  // 2: clean
+  AddRow(b2, {2, "12345678", "R-2", kDay, 0, 0, 0, 0, 0, 0, "", ""});       // 3
+  AddRow(b2, {3, "12345678", "R-3", kDay, 0, 0, 0, 0, 0, 0, "a", "n"});     // 4
+  AddRow(b2, {4, "1234", "R-4", "bad", 50, "x", 0, 0, 0, 0, "X", "Y"});     // 5
   AddRow(b2, {5, "12345678", "R-5", kDay, 0, 0, 0, 0, 0, 0, "N"});  // 6: ends before zdph_44
   Import();
 
@@ -262,7 +262,8 @@ TEST_F(Sections, AggregateReadsOnlyTheRowBelowTheHeadings) {
     ASSERT_TRUE(HasAggregate(st, c.section));
     EXPECT_EQ(AggregateDan3(st, c.section), "-7,5");
     EXPECT_EQ(st.errors, Lines{});
-    EXPECT_EQ(RowWarnings(), Lines{std::string("Záporná hodnota Daň 3 v ř.č.2 v sekci ") + c.sheet});
+    EXPECT_EQ(RowWarnings(),
+              Lines{std::string("Záporná hodnota Daň 3 v ř.č.2 v sekci ") + c.sheet});
     EXPECT_EQ(Column(c.section), (Lines{"1", "0", "0", "3"}));
     EXPECT_EQ(st.totals[SlotAt(c.first_slot, 5)], -7.5);
     EXPECT_EQ(st.totals[c.first_slot], 0);
@@ -366,17 +367,20 @@ TEST_F(Sections, FullStatement) {
   for (int k = 0; k < 8; ++k) EXPECT_EQ(Column(static_cast<Section>(k)), columns[k]) << k;
 
   const Lines expected = {
-      "1 234,50 CZK",                                                              // A1
-      "100,50 CZK", "21,10 CZK", "200,00 CZK", "30,00 CZK", "300,00 CZK", "30,00 CZK",  // A2
-      "999,99 CZK",                                                                // A3
+      "1 234,50 CZK",  // A1
+      "100,50 CZK",    "21,10 CZK",    "200,00 CZK",   "30,00 CZK",  "300,00 CZK",
+      "30,00 CZK",   // A2
+      "999,99 CZK",  // A3
       "15 000,00 CZK", "3 150,00 CZK", "1 000,00 CZK", "150,00 CZK", "500,00 CZK",
-      "50,00 CZK",                                                                 // A4
-      "300,00 CZK", "63,00 CZK", "200,00 CZK", "30,00 CZK", "100,00 CZK", "10,00 CZK",  // A5
-      "4 000,00 CZK", "840,00 CZK", "600,00 CZK", "90,00 CZK", "400,00 CZK",
-      "40,00 CZK",                                                                 // B1
+      "50,00 CZK",  // A4
+      "300,00 CZK",    "63,00 CZK",    "200,00 CZK",   "30,00 CZK",  "100,00 CZK",
+      "10,00 CZK",  // A5
+      "4 000,00 CZK",  "840,00 CZK",   "600,00 CZK",   "90,00 CZK",  "400,00 CZK",
+      "40,00 CZK",  // B1
       "19 000,00 CZK", "3 990,00 CZK", "3 000,00 CZK", "450,00 CZK", "2 000,00 CZK",
-      "200,00 CZK",                                                                // B2
-      "1 500,00 CZK", "315,00 CZK", "700,00 CZK", "105,00 CZK", "300,00 CZK", "30,00 CZK",  // B3
+      "200,00 CZK",  // B2
+      "1 500,00 CZK",  "315,00 CZK",   "700,00 CZK",   "105,00 CZK", "300,00 CZK",
+      "30,00 CZK",      // B3
       "600,50 CZK",     // C-A2: 100.5 + 200 + 300
       "15 300,00 CZK",  // C-A4+A5 z.s.: 15000 + 300
       "1 800,00 CZK",   // C-A4+A5 s.s.: 1000 + 200 + 500 + 100

@@ -79,19 +79,31 @@ TEST(SectionCLines, SumTheirSlotsOnly) {
   using S = TotalSlot;
   st.totals.slot.fill(1e9);  // every slot that no C line names must stay out
   const std::pair<S, double> values[] = {
-      {S::A2_zakl_dane1, 1},       {S::A2_zakl_dane2, 2},       {S::A2_zakl_dane3, 4},
-      {S::A4_zakl_dane1, 10},      {S::A5_zakl_dane1, 20},      {S::A4_zakl_dane2, 100},
-      {S::A5_zakl_dane2, 200},     {S::A4_zakl_dane3, 400},     {S::A5_zakl_dane3, 800},
-      {S::B2_zakl_dane1, 0.1},     {S::B3_zakl_dane1, 0.2},
+      {S::A2_zakl_dane1, 1},
+      {S::A2_zakl_dane2, 2},
+      {S::A2_zakl_dane3, 4},
+      {S::A4_zakl_dane1, 10},
+      {S::A5_zakl_dane1, 20},
+      {S::A4_zakl_dane2, 100},
+      {S::A5_zakl_dane2, 200},
+      {S::A4_zakl_dane3, 400},
+      {S::A5_zakl_dane3, 800},
+      {S::B2_zakl_dane1, 0.1},
+      {S::B3_zakl_dane1, 0.2},
       // added left to right in extended precision: 1e17 + 1 survives, in doubles it would not
-      {S::B2_zakl_dane2, 1e17},    {S::B3_zakl_dane2, 1},       {S::B2_zakl_dane3, -1e17},
-      {S::B3_zakl_dane3, 0},       {S::A1_zakl_dane1, -1234.5}, {S::B1_zakl_dane1, 1e6},
-      {S::B1_zakl_dane2, -0.004},  {S::B1_zakl_dane3, 0.003},
+      {S::B2_zakl_dane2, 1e17},
+      {S::B3_zakl_dane2, 1},
+      {S::B2_zakl_dane3, -1e17},
+      {S::B3_zakl_dane3, 0},
+      {S::A1_zakl_dane1, -1234.5},
+      {S::B1_zakl_dane1, 1e6},
+      {S::B1_zakl_dane2, -0.004},
+      {S::B1_zakl_dane3, 0.003},
   };
   for (auto [slot, v] : values) st.totals[slot] = v;
   WriteSectionCLines(st);
 
-  const Lines expected = {"7,00 CZK", "30,00 CZK", "1 500,00 CZK", "0,30 CZK",
+  const Lines expected = {"7,00 CZK", "30,00 CZK",     "1 500,00 CZK",     "0,30 CZK",
                           "1,00 CZK", "-1 234,50 CZK", "1 000 000,00 CZK", "0,00 CZK"};
   Lines got;
   for (std::size_t i = 38; i < 46; ++i) got.push_back(st.subtotals.lines[i].second);
