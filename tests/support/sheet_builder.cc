@@ -1,5 +1,7 @@
 #include "support/sheet_builder.h"
 
+#include "import/run.h"
+
 namespace vestrano::test {
 
 namespace {
@@ -29,6 +31,14 @@ void AddRow(TExportWorkSheet& sheet, std::initializer_list<Lit> cells) {
 
 void SetCell(TExportWorkSheet& sheet, int column, int row, const Lit& value) {
   Fill(sheet.Book(), sheet.FindCreateCell(column, row, CellKind::Empty), value);
+}
+
+void ImportInMemory(TStatement& st) {
+  BeginImport(st);
+  st.totals.Clear();
+  st.records.a5.reset();
+  st.records.b3.reset();
+  ReadLoadedWorkbook(st);
 }
 
 }  // namespace vestrano::test

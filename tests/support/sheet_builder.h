@@ -4,6 +4,7 @@
 #include <string>
 #include <variant>
 
+#include "import/statement.h"
 #include "workbook/model.h"
 
 namespace vestrano::test {
@@ -19,5 +20,9 @@ using Lit = std::variant<std::string, const char*, double, int, Date, Blank>;
 void AddRow(TExportWorkSheet& sheet, std::initializer_list<Lit> cells);
 // Sets one cell (column and row 0-based), growing the sheet as a reader would.
 void SetCell(TExportWorkSheet& sheet, int column, int row, const Lit& value);
+
+// Runs an import on the workbook that st already holds, as a run with a chosen file does (lists,
+// row arrays, sheet indices, totals and aggregates reset first), without loading a file.
+void ImportInMemory(TStatement& st);
 
 }  // namespace vestrano::test
