@@ -1,17 +1,344 @@
-// Placeholder until the field rules are implemented: everything is rejected.
 #include "data/field_rules.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "data/text.h"
+#include "workbook/cell_text.h"
 
 namespace vestrano {
 
-std::string NormalizeDIC(std::string_view) { return {}; }
-std::string NormalizeCountryCode(std::string_view) { return {}; }
-bool IsVATIDValid(std::string_view) { return false; }
-std::string NormalizeAmount(std::string_view) { return {}; }
-bool IsDocNumberValid(std::string_view) { return false; }
-bool IsRegimeCodeValid(std::string_view) { return false; }
-bool IsYesNoValid(std::string_view) { return false; }
-bool IsSupplyCodeValid(std::string_view) { return false; }
-bool IsRatioFlagValid(std::string_view) { return false; }
-std::optional<long double> AmountValue(std::string_view) { return std::nullopt; }
+// The two-decimals test and the summing values are defined in the x87 80-bit format; anything
+// else (a 64-bit long double, a 128-bit quad) would accept and sum different amounts.
+static_assert(std::numeric_limits<long double>::radix == 2 &&
+                  std::numeric_limits<long double>::digits == 64 &&
+                  std::numeric_limits<long double>::max_exponent == 16384,
+              "long double must be the x87 extended format with a 64-bit significand");
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// ---------------------------------------------------------------------------------------------
+// Amount syntax: blanks, sign, digits, optional fraction, optional exponent, blanks. "." and ","
+// are both the decimal separator. The result is the value as a decimal: digits × 10^exponent.
+struct DecimalNumber {
+  bool negative = false;
+  std::string digits;  // significant digits without leading zeros; empty for zero
+  long exponent = 0;   // value = digits × 10^exponent
+};
+
+// Exponents beyond this are far outside the double range whatever the digits; clamping keeps the
+// arithmetic below from overflowing on texts such as "1e99999999999999999999".
+constexpr long kExponentClamp = 1'000'000;
+
+std::optional<DecimalNumber> ParseDecimal(std::string_view s) {
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  auto skip_blanks = [&] {
+    while (i < n && s[i] == ' ') ++i;
+  };
+  skip_blanks();
+  DecimalNumber d;
+  if (i < n && (s[i] == '+' || s[i] == '-')) d.negative = s[i++] == '-';
+  bool mantissa_seen = false;
+  long fraction_digits = 0;
+  auto take_digit = [&](char c, bool in_fraction) {
+    if (in_fraction) ++fraction_digits;
+    if (d.digits.empty() && c == '0') return;  // leading zero
+    d.digits += c;
+  };
+  while (i < n && IsDigit(s[i])) take_digit(s[i++], false), mantissa_seen = true;
+  if (i < n && (s[i] == ',' || s[i] == '.')) {
+    ++i;
+    mantissa_seen = true;  // a lone separator counts as a number (zero)
+    while (i < n && IsDigit(s[i])) take_digit(s[i++], true);
+  }
+  if (!mantissa_seen) return std::nullopt;
+  long exp10 = 0;
+  if (i < n && (s[i] == 'E' || s[i] == 'e')) {
+    ++i;
+    bool exp_negative = false;
+    if (i < n && (s[i] == '+' || s[i] == '-')) exp_negative = s[i++] == '-';
+    if (i >= n || !IsDigit(s[i])) return std::nullopt;
+    while (i < n && IsDigit(s[i])) {
+      exp10 = std::min(kExponentClamp, exp10 * 10 + (s[i++] - '0'));
+    }
+    if (exp_negative) exp10 = -exp10;
+  }
+  skip_blanks();
+  if (i != n) return std::nullopt;
+  // Digits after the separator that were leading zeros still scale the value.
+  d.exponent = exp10 - fraction_digits;
+  // Trailing zeros belong to the exponent, so equal values have equal digit strings.
+  while (!d.digits.empty() && d.digits.back() == '0') {
+    d.digits.pop_back();
+    ++d.exponent;
+  }
+  return d;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Exact decimal to x87 extended: the correctly rounded (ties to even) value of digits × 10^e.
+
+// 10^0 … 10^27 are exact in a 64-bit significand (5^27 < 2^64).
+constexpr int kExactPow10 = 27;
+constexpr std::array<long double, kExactPow10 + 1> kPow10 = [] {
+  std::array<long double, kExactPow10 + 1> p{};
+  p[0] = 1.0L;
+  for (int k = 1; k <= kExactPow10; ++k) p[k] = p[k - 1] * 10.0L;
+  return p;
+}();
+
+// Little-endian base 2^32 unsigned integer, just enough for one exact division.
+class BigUint {
+ public:
+  explicit BigUint(std::uint32_t v = 0) {
+    if (v) limbs_.push_back(v);
+  }
+  void MulAdd(std::uint32_t mul, std::uint32_t add) {
+    std::uint64_t carry = add;
+    for (auto& limb : limbs_) {
+      const std::uint64_t t = std::uint64_t{limb} * mul + carry;
+      limb = static_cast<std::uint32_t>(t);
+      carry = t >> 32;
+    }
+    if (carry) limbs_.push_back(static_cast<std::uint32_t>(carry));
+  }
+  void MulPow10(long k) {
+    for (; k >= 9; k -= 9) MulAdd(1'000'000'000u, 0);
+    for (; k > 0; --k) MulAdd(10, 0);
+  }
+  std::size_t BitLength() const {
+    if (limbs_.empty()) return 0;
+    return 32 * (limbs_.size() - 1) + (32 - static_cast<std::size_t>(__builtin_clz(limbs_.back())));
+  }
+  void ShiftLeft(std::size_t bits) {
+    if (limbs_.empty() || bits == 0) return;
+    const std::size_t words = bits / 32, rest = bits % 32;
+    if (rest) {
+      std::uint32_t carry = 0;
+      for (auto& limb : limbs_) {
+        const std::uint32_t next = limb >> (32 - rest);
+        limb = (limb << rest) | carry;
+        carry = next;
+      }
+      if (carry) limbs_.push_back(carry);
+    }
+    limbs_.insert(limbs_.begin(), words, 0u);
+  }
+  void ShiftRightOne() {
+    for (std::size_t i = 0; i < limbs_.size(); ++i) {
+      limbs_[i] >>= 1;
+      if (i + 1 < limbs_.size()) limbs_[i] |= limbs_[i + 1] << 31;
+    }
+    Trim();
+  }
+  bool IsZero() const { return limbs_.empty(); }
+  friend bool operator>=(const BigUint& a, const BigUint& b) {
+    if (a.limbs_.size() != b.limbs_.size()) return a.limbs_.size() > b.limbs_.size();
+    for (std::size_t i = a.limbs_.size(); i-- > 0;)
+      if (a.limbs_[i] != b.limbs_[i]) return a.limbs_[i] > b.limbs_[i];
+    return true;
+  }
+  void Subtract(const BigUint& b) {  // requires *this >= b
+    std::int64_t borrow = 0;
+    for (std::size_t i = 0; i < limbs_.size(); ++i) {
+      std::int64_t t = std::int64_t{limbs_[i]} - borrow - (i < b.limbs_.size() ? b.limbs_[i] : 0);
+      borrow = t < 0;
+      limbs_[i] = static_cast<std::uint32_t>(t + (borrow << 32));
+    }
+    Trim();
+  }
+
+ private:
+  void Trim() {
+    while (!limbs_.empty() && limbs_.back() == 0) limbs_.pop_back();
+  }
+  std::vector<std::uint32_t> limbs_;
+};
+
+// Beyond these decimal magnitudes the value is certainly above the double range, or so small that
+// it is zero in every use (below the smallest double, far above the extended underflow).
+constexpr long kMaxDecimalMagnitude = 311;
+constexpr long kMinDecimalMagnitude = -340;
+// Digits beyond this many cannot change the rounding of a value inside the range above except
+// through whether they are all zero; they are folded into one sticky digit.
+constexpr std::size_t kMaxDigits = 1200;
+
+// Magnitude of the decimal, correctly rounded; +inf when it is certainly too large.
+long double ToExtended(const DecimalNumber& d) {
+  if (d.digits.empty()) return 0.0L;
+  const long magnitude = static_cast<long>(d.digits.size()) + d.exponent;  // value < 10^magnitude
+  if (magnitude > kMaxDecimalMagnitude) return std::numeric_limits<long double>::infinity();
+  if (magnitude < kMinDecimalMagnitude) return 0.0L;
+
+  // Fast path: both operands exact, so one correctly rounded multiply or divide is the answer.
+  if (d.digits.size() <= 19 && d.exponent >= -kExactPow10 && d.exponent <= kExactPow10) {
+    std::uint64_t m = 0;
+    for (char c : d.digits) m = m * 10 + static_cast<std::uint64_t>(c - '0');
+    const long double x = static_cast<long double>(m);
+    return d.exponent >= 0 ? x * kPow10[d.exponent] : x / kPow10[-d.exponent];
+  }
+
+  // Exact path: quotient = digits × 10^max(e,0) / 10^max(-e,0), scaled by a power of two so that
+  // it has 67 or 68 bits, then rounded to 64 bits with the remainder as sticky bit.
+  std::string_view digits = d.digits;
+  long exponent = d.exponent;
+  bool tail_nonzero = false;
+  if (digits.size() > kMaxDigits) {
+    exponent += static_cast<long>(digits.size() - kMaxDigits);
+    tail_nonzero = true;  // no trailing zeros are kept, so the dropped tail is not all zero
+    digits = digits.substr(0, kMaxDigits);
+  }
+  BigUint num, den(1);
+  for (char c : digits) num.MulAdd(10, static_cast<std::uint32_t>(c - '0'));
+  if (tail_nonzero) {  // one extra low digit stands for the dropped non-zero tail
+    num.MulAdd(10, 1);
+    exponent -= 1;
+  }
+  if (exponent >= 0) num.MulPow10(exponent);
+  else den.MulPow10(-exponent);
+
+  const long shift = 67 - (static_cast<long>(num.BitLength()) - static_cast<long>(den.BitLength()));
+  if (shift >= 0) num.ShiftLeft(static_cast<std::size_t>(shift));
+  else den.ShiftLeft(static_cast<std::size_t>(-shift));
+  // Binary long division; the quotient is below 2^68.
+  unsigned __int128 q = 0;
+  BigUint step = den;
+  step.ShiftLeft(68);
+  for (int bit = 68; bit >= 0; --bit) {
+    q <<= 1;
+    if (num >= step) {
+      num.Subtract(step);
+      q |= 1;
+    }
+    step.ShiftRightOne();
+  }
+  const bool sticky = !num.IsZero();
+  int bits = 0;
+  for (unsigned __int128 t = q; t; t >>= 1) ++bits;
+  int drop = bits - 64;
+  auto mant = static_cast<std::uint64_t>(q >> drop);
+  const unsigned __int128 rest = q & ((static_cast<unsigned __int128>(1) << drop) - 1);
+  const unsigned __int128 half = static_cast<unsigned __int128>(1) << (drop - 1);
+  if (rest > half || (rest == half && (sticky || (mant & 1)))) {
+    if (++mant == 0) {  // carried out of 64 bits
+      mant = std::uint64_t{1} << 63;
+      ++drop;
+    }
+  }
+  return std::ldexp(static_cast<long double>(mant), static_cast<int>(drop - shift));
+}
+
+// The double nearest to the decimal; nullopt when it lies outside the double range.
+std::optional<double> ToDouble(const DecimalNumber& d) {
+  if (d.digits.empty()) return d.negative ? -0.0 : 0.0;
+  const long magnitude = static_cast<long>(d.digits.size()) + d.exponent;
+  if (magnitude > kMaxDecimalMagnitude) return std::nullopt;
+  if (magnitude < kMinDecimalMagnitude) return d.negative ? -0.0 : 0.0;
+  std::string text = d.digits;
+  text += 'e';
+  text += std::to_string(d.exponent);
+  double v = 0;
+  const auto res = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (res.ec == std::errc::result_out_of_range) {
+    // from_chars reports both overflow and underflow; only overflow rejects the amount.
+    if (magnitude > 0) return std::nullopt;
+    v = 0;
+  } else if (res.ec != std::errc{} || std::isinf(v)) {
+    return std::nullopt;
+  }
+  return d.negative ? -v : v;
+}
+
+// The two-decimals test, in the one place where extended arithmetic decides acceptance:
+// r = v × 100 rounded to the nearest integer (ties to even), w = r × 0.01, both in extended
+// precision; w rounded to double must give v back. The constant is the extended 0.01L: a double
+// 0.01 rejects valid amounts such as 1,89. Comparing in extended would reject almost everything.
+bool HasAtMostTwoDecimals(double v) {
+  const long double p = static_cast<long double>(v) * 100.0L;
+  long double r = std::floor(p);  // p − floor(p) is exact, so the tie test below is too
+  const long double frac = p - r;
+  if (frac > 0.5L || (frac == 0.5L && std::fmod(r, 2.0L) != 0)) r += 1.0L;
+  const long double w = r * 0.01L;
+  return static_cast<double>(w) == v;
+}
+
+constexpr std::array<const char*, 28> kCountryCodes = {
+    "AT", "BE", "BG", "CY", "CZ", "DE", "DK", "EE", "EL", "ES", "FI", "FR", "GB", "HR",
+    "HU", "IE", "IT", "LT", "LU", "LV", "MT", "NL", "PL", "PT", "RO", "SE", "SI", "SK"};
+
+bool IsOneOf(std::string_view s, std::initializer_list<std::string_view> options) {
+  return std::find(options.begin(), options.end(), s) != options.end();
+}
+
+}  // namespace
+
+std::string NormalizeDIC(std::string_view s) {
+  if (s.size() < 8 || s.size() > 10) return {};
+  if (!std::all_of(s.begin(), s.end(), IsDigit)) return {};
+  return std::string(s);
+}
+
+std::string NormalizeCountryCode(std::string_view s) {
+  if (s.size() != 2) return {};
+  std::string up(s);
+  for (char& c : up)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (const char* code : kCountryCodes)
+    if (up == code) return up;
+  return {};
+}
+
+bool IsVATIDValid(std::string_view s) {
+  if (s.empty()) return true;
+  const std::size_t length = CharLength(s);
+  if (length >= 13 || length <= 4) return false;
+  // Characters 3 to 5 (counted in code points) must be digits.
+  std::size_t position = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;  // continuation byte
+    ++position;
+    if (position >= 3 && position <= 5 && !IsDigit(s[i])) return false;
+    if (position == 5) return true;
+  }
+  return false;
+}
+
+std::string NormalizeAmount(std::string_view s) {
+  const std::optional<DecimalNumber> d = ParseDecimal(s);
+  if (!d) return {};
+  const std::optional<double> v = ToDouble(*d);
+  if (!v || !HasAtMostTwoDecimals(*v)) return {};
+  return GeneralNumberText(*v);
+}
+
+std::optional<long double> AmountValue(std::string_view s) {
+  const std::optional<DecimalNumber> d = ParseDecimal(s);
+  if (!d) return std::nullopt;
+  const long double x = ToExtended(*d);
+  // Too large exactly when NormalizeAmount finds it too large, so every accepted text has a value.
+  if (x > static_cast<long double>(std::numeric_limits<double>::max()) && !ToDouble(*d))
+    return std::nullopt;
+  return d->negative ? -x : x;
+}
+
+bool IsDocNumberValid(std::string_view s) { return CharLength(s) < 61; }
+
+bool IsRegimeCodeValid(std::string_view s) { return IsOneOf(s, {"", "0", "1", "2"}); }
+
+bool IsYesNoValid(std::string_view s) { return IsOneOf(s, {"", "A", "N", "a", "n"}); }
+
+bool IsSupplyCodeValid(std::string_view s) {
+  return IsOneOf(s, {"", "1", "3", "4", "5", "11", "12", "13", "14", "15", "16", "17"});
+}
+
+bool IsRatioFlagValid(std::string_view s) { return IsOneOf(s, {"A", "N"}); }
 
 }  // namespace vestrano
