@@ -1,13 +1,13 @@
 #pragma once
 // Writing a file so that it is either the complete new text or whatever was there before: the
 // text goes to a temporary file in the same folder, is flushed, and is renamed over the target.
+#include <sys/types.h>
+
 #include <cstddef>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-
-#include <sys/types.h>
 
 namespace vestrano {
 

@@ -1,16 +1,16 @@
 #include "export/command.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <thread>
-#include <utility>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -71,8 +71,8 @@ struct TSpawnSetup {
     posix_spawn_file_actions_adddup2(&actions, err_write, 2);
     posix_spawn_file_actions_addchdir_np(&actions, working_directory.c_str());
     posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr,
-                             POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(
+        &attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     posix_spawnattr_setpgroup(&attr, 0);
     sigset_t none;
     sigemptyset(&none);
@@ -91,8 +91,7 @@ struct TSpawnSetup {
 }  // namespace
 
 TCommandResult RunCommand(const std::vector<std::string>& argv,
-                          const std::string& working_directory,
-                          std::chrono::milliseconds timeout) {
+                          const std::string& working_directory, std::chrono::milliseconds timeout) {
   TCommandResult result;
   if (argv.empty()) {
     result.failure = "no program given";
@@ -143,7 +142,8 @@ TCommandResult RunCommand(const std::vector<std::string>& argv,
         break;
       }
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) {
       result.timed_out = true;
       break;

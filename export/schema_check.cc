@@ -1,12 +1,12 @@
 #include "export/schema_check.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "data/text.h"
 #include "export/command.h"
@@ -89,8 +89,8 @@ TSchemaCheck CheckSchema(const std::string& path, const std::string& start_direc
   const TCommandResult run =
       RunCommand({validator, "val", "-e", "-s", kSchemaFileName, path}, folder, timeout);
   if (!run.started) {
-    check.output = "Validátor " + validator + " nelze spustit ve složce " + folder + ": " +
-                   run.failure + ".";
+    check.output =
+        "Validátor " + validator + " nelze spustit ve složce " + folder + ": " + run.failure + ".";
     return check;
   }
   check.output = run.out + run.err;
@@ -112,7 +112,8 @@ std::string ResultMessage(const std::string& path, Verdict verdict, const std::s
   std::string text;
   switch (verdict) {
     case Verdict::Valid:
-      text = "Soubor XML bol uložený do " + path + gap + "Ověření podle schémy XSD proběhlo bez chyb.";
+      text =
+          "Soubor XML bol uložený do " + path + gap + "Ověření podle schémy XSD proběhlo bez chyb.";
       break;
     case Verdict::Invalid:
       text = "Soubor XML byl uložený do " + path + gap +

@@ -10,7 +10,6 @@
 namespace vestrano {
 
 inline constexpr const char* kSchemaFileName = "dphkh1_epo2.xsd";
-inline constexpr const char* kExportCaption = "Výsledok exportu XML";
 inline constexpr std::chrono::milliseconds kValidatorTimeout{60'000};
 
 // The validator on PATH: in each PATH folder in turn, "xmlstarlet" and then "xml". Empty when
@@ -20,8 +19,7 @@ std::string FindValidator();
 // The folder the validator runs in: the start directory when it holds the schema, otherwise the
 // program's installed copy (next to the executable, or <prefix>/share/vestrano/ for an executable
 // in <prefix>/bin). The start directory when no copy is found; the validator then says so.
-std::string SchemaDirectory(const std::string& start_directory,
-                            const std::string& executable_path);
+std::string SchemaDirectory(const std::string& start_directory, const std::string& executable_path);
 std::string SchemaDirectory(const std::string& start_directory);  // this program's executable
 
 // Valid when stdout begins with path + " - valid", Invalid when it begins with

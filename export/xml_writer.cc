@@ -249,13 +249,26 @@ std::string EscapeXml(std::string_view value) {
     const std::string_view seq = value.substr(i, len);
     i += len;
     switch (cp) {
-      case '&': out += "&amp;"; continue;
-      case '<': out += "&lt;"; continue;
-      case '"': out += "&quot;"; continue;
-      case '\t': out += "&#9;"; continue;
-      case '\n': out += "&#10;"; continue;
-      case '\r': out += "&#13;"; continue;
-      default: break;
+      case '&':
+        out += "&amp;";
+        continue;
+      case '<':
+        out += "&lt;";
+        continue;
+      case '"':
+        out += "&quot;";
+        continue;
+      case '\t':
+        out += "&#9;";
+        continue;
+      case '\n':
+        out += "&#10;";
+        continue;
+      case '\r':
+        out += "&#13;";
+        continue;
+      default:
+        break;
     }
     const bool unusable =
         cp < 0x20 || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF;

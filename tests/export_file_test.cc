@@ -1,6 +1,6 @@
-#include "export/atomic_file.h"
-
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <sys/mount.h>
-#include <sys/stat.h>
+#include "export/atomic_file.h"
 
 namespace vestrano {
 namespace {

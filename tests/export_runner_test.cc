@@ -20,7 +20,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace std::string_literals;
 
-const std::string kValidators = std::string(VESTRANO_SOURCE_DIR) + "/tests/fixtures/export/validators";
+const std::string kValidators =
+    std::string(VESTRANO_SOURCE_DIR) + "/tests/fixtures/export/validators";
 
 class TempDir {
  public:
@@ -80,10 +81,12 @@ TEST(ExportRunner, ValidVerdictAndExactArguments) {
   const std::string path = start.dir / "kh.xml";
   const TSchemaCheck check = CheckSchema(path, start.dir.path());
   EXPECT_EQ(check.verdict, Verdict::Valid);
-  EXPECT_EQ(check.output, path + " - valid\n" + "arg:val\narg:-e\narg:-s\narg:dphkh1_epo2.xsd\narg:" +
-                              path + "\ncwd:" + start.dir.path() + "\n");
-  EXPECT_EQ(ResultMessage(path, check.verdict, check.output),
-            "Soubor XML bol uložený do " + path + kGap + "Ověření podle schémy XSD proběhlo bez chyb.");
+  EXPECT_EQ(check.output, path + " - valid\n" +
+                              "arg:val\narg:-e\narg:-s\narg:dphkh1_epo2.xsd\narg:" + path +
+                              "\ncwd:" + start.dir.path() + "\n");
+  EXPECT_EQ(
+      ResultMessage(path, check.verdict, check.output),
+      "Soubor XML bol uložený do " + path + kGap + "Ověření podle schémy XSD proběhlo bez chyb.");
 }
 
 TEST(ExportRunner, FileNameReachesTheValidatorUnchanged) {
@@ -229,6 +232,9 @@ TEST(ExportRunner, SchemaFolderIsTheStartDirectoryOrTheInstalledCopy) {
   EXPECT_EQ(SchemaDirectory(start, exe), bin);
   std::ofstream(start + "/" + kSchemaFileName) << "x";
   EXPECT_EQ(SchemaDirectory(start, exe), start);
+  // The build puts a copy next to the programs it builds.
+  EXPECT_EQ(SchemaDirectory(root / "prefix", std::string(VESTRANO_BINARY_DIR) + "/vestrano-cli"),
+            VESTRANO_BINARY_DIR);
 }
 
 TEST(ExportRunner, RunCommandStartsNoShellAndReadsNothingFromStdin) {
@@ -255,8 +261,8 @@ TEST(ExportStatementRun, WritesTheDocumentThenChecksIt) {
   EXPECT_EQ(r.path, path);
   EXPECT_TRUE(r.validated);
   EXPECT_EQ(r.verdict, Verdict::Valid);
-  EXPECT_EQ(r.message,
-            "Soubor XML bol uložený do " + path + kGap + "Ověření podle schémy XSD proběhlo bez chyb.");
+  EXPECT_EQ(r.message, "Soubor XML bol uložený do " + path + kGap +
+                           "Ověření podle schémy XSD proběhlo bez chyb.");
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();

@@ -130,10 +130,10 @@ TEST(ExportSchema, EscapedTextsComeBackFromAParserUnchanged) {
   const std::string path = dir / "escaped.xml";
   const ExportResult r = ExportStatement(s.Filing(), path, true, kSchemaFolder);
   ASSERT_EQ(r.verdict, Verdict::Valid) << r.output;
-  const TCommandResult name = RunCommand(
-      {FindValidator(), "sel", "-T", "-t", "-v", "//VetaP/@zkrobchjm", "-o", "|", "-v",
-       "//VetaP/@ulice", path},
-      dir / "", 30s);
+  const TCommandResult name =
+      RunCommand({FindValidator(), "sel", "-T", "-t", "-v", "//VetaP/@zkrobchjm", "-o", "|", "-v",
+                  "//VetaP/@ulice", path},
+                 dir / "", 30s);
   EXPECT_EQ(name.err, "");
   EXPECT_EQ(name.out, "A & B <C> \"D\" 'E'\tTab\nLine\rEnd|Bell gone");
 }

@@ -1,5 +1,3 @@
-#include "export/xml_writer.h"
-
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "data/date_text.h"
+#include "export/xml_writer.h"
 #include "fixtures/export/full_statement.h"
 
 namespace vestrano {
@@ -42,8 +41,8 @@ void ExpectSameText(const std::string& expected, const std::string& actual) {
       return;
     }
   }
-  ADD_FAILURE() << "texts differ in line ends or bytes outside the lines ("
-                << expected.size() << " vs " << actual.size() << " bytes)";
+  ADD_FAILURE() << "texts differ in line ends or bytes outside the lines (" << expected.size()
+                << " vs " << actual.size() << " bytes)";
 }
 
 // The line of the document that starts with "<" + element, or "" when there is none.
@@ -130,9 +129,11 @@ TEST(ExportWriter, DatesAreNormalisedAndInvalidOnesLeftOut) {
   const std::vector<std::string> lines = Lines(BuildDocument(s.Filing()));
   SetCurrentYearSource({});
   ASSERT_GE(lines.size(), 9u);
-  EXPECT_EQ(lines[5],
-            R"(<VetaA1 c_radku="1" dic_odb="12345678" c_evid_dd="FV1" zakl_dane1="100" kod_pred_pl="1" />)");
-  EXPECT_EQ(lines[6], R"(<VetaA1 c_radku="2" dic_odb="12345678" c_evid_dd="FV2" duzp="05.01.2016" />)");
+  EXPECT_EQ(
+      lines[5],
+      R"(<VetaA1 c_radku="1" dic_odb="12345678" c_evid_dd="FV1" zakl_dane1="100" kod_pred_pl="1" />)");
+  EXPECT_EQ(lines[6],
+            R"(<VetaA1 c_radku="2" dic_odb="12345678" c_evid_dd="FV2" duzp="05.01.2016" />)");
   EXPECT_EQ(lines[7], R"(<VetaA1 c_radku="3" c_evid_dd="FV3" duzp="07.03.2016" />)");
   EXPECT_EQ(lines[8], R"(<VetaA3 c_radku="1" c_evid_dd="Z1" dup="31.01.2016" />)");
 }
@@ -143,8 +144,8 @@ TEST(ExportWriter, AggregatesNeedTheirSheetAndTheirRecord) {
     bool record;
     bool written;
   };
-  const Case cases[] = {{true, true, true}, {true, false, false}, {false, true, false},
-                        {false, false, false}};
+  const Case cases[] = {
+      {true, true, true}, {true, false, false}, {false, true, false}, {false, false, false}};
   for (const Case& c : cases) {
     Statement s;
     s.a5_found = s.b3_found = c.found;
@@ -176,38 +177,67 @@ TEST(ExportWriter, EscapesWhatXmlCannotHoldAsIs) {
       {"a\tb\nc\rd", "a&#9;b&#10;c&#13;d"},
       // Characters XML 1.0 cannot hold are left out.
       {std::string("a\x01\x1F", 3) + std::string(1, '\0') + "b", "ab"},
-      {"x\xEF\xBF\xBEy\xEF\xBF\xBFz", "xyz"},    // U+FFFE, U+FFFF
-      {"s\xED\xA0\x80t", "st"},                 // an encoded surrogate
+      {"x\xEF\xBF\xBEy\xEF\xBF\xBFz", "xyz"},  // U+FFFE, U+FFFF
+      {"s\xED\xA0\x80t", "st"},                // an encoded surrogate
       // Bytes that are not UTF-8 become U+FFFD rather than breaking the document.
-      {"a\xFF" "b", "a\xEF\xBF\xBD" "b"},
+      {"a\xFF"
+       "b",
+       "a\xEF\xBF\xBD"
+       "b"},
       {"\xC3", "\xEF\xBF\xBD"},
       // Everything else passes unchanged.
-      {"Příliš žluťoučký kůň \xF0\x9F\x98\x80 \x7F \xC2\x85", "Příliš žluťoučký kůň \xF0\x9F\x98\x80 \x7F \xC2\x85"},
+      {"Příliš žluťoučký kůň \xF0\x9F\x98\x80 \x7F \xC2\x85",
+       "Příliš žluťoučký kůň \xF0\x9F\x98\x80 \x7F \xC2\x85"},
       {"", ""},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(EscapeXml(in), out) << "input '" << in << "'";
 
   Statement s;
   s.subject.zkrobchjm = "A & B <C>\tline\nnext";
-  EXPECT_EQ(LineOf(BuildDocument(s.Filing()), "VetaP"),
-            R"(<VetaP typ_ds="P" dic="1111111111" c_ufo="451" zkrobchjm="A &amp; B &lt;C>&#9;line&#10;next" />)");
+  EXPECT_EQ(
+      LineOf(BuildDocument(s.Filing()), "VetaP"),
+      R"(<VetaP typ_ds="P" dic="1111111111" c_ufo="451" zkrobchjm="A &amp; B &lt;C>&#9;line&#10;next" />)");
 }
 
 TEST(ExportWriter, FilingFormOfAmounts) {
   const std::pair<const char*, const char*> cases[] = {
-      {"1000,5", "1000.5"}, {" +7 ", "7"}, {"2500,00", "2500"}, {"1,5e3", "1500"}, {"-0", "0"},
-      {"1234.5", "1234.5"}, {"-20,1", "-20.1"}, {"0,05", "0.05"}, {",", "0"}, {"-,", "0"},
-      {"007", "7"}, {"123e-2", "1.23"}, {"0.1e1", "1"},
+      {"1000,5", "1000.5"},
+      {" +7 ", "7"},
+      {"2500,00", "2500"},
+      {"1,5e3", "1500"},
+      {"-0", "0"},
+      {"1234.5", "1234.5"},
+      {"-20,1", "-20.1"},
+      {"0,05", "0.05"},
+      {",", "0"},
+      {"-,", "0"},
+      {"007", "7"},
+      {"123e-2", "1.23"},
+      {"0.1e1", "1"},
       // Beyond 15 significant digits nothing is lost.
-      {"12345678901234.56", "12345678901234.56"}, {"99999999999999.99", "99999999999999.99"},
-      {"1e15", "1000000000000000"}, {"-2500000000000000", "-2500000000000000"},
+      {"12345678901234.56", "12345678901234.56"},
+      {"99999999999999.99", "99999999999999.99"},
+      {"1e15", "1000000000000000"},
+      {"-2500000000000000", "-2500000000000000"},
       // Rounded to hundredths half away from zero, from the text's own digits.
-      {"0,005", "0.01"}, {"-0,005", "-0.01"}, {"0,00499999999999", "0"}, {"-0.004", "0"},
-      {"2.675", "2.68"}, {"9,995", "10"}, {"0.1000000000000000001", "0.1"}, {"1e-400", "0"},
+      {"0,005", "0.01"},
+      {"-0,005", "-0.01"},
+      {"0,00499999999999", "0"},
+      {"-0.004", "0"},
+      {"2.675", "2.68"},
+      {"9,995", "10"},
+      {"0.1000000000000000001", "0.1"},
+      {"1e-400", "0"},
       {"0e99999999999999999999", "0"},
       // Not the syntax of an amount.
-      {"", nullptr}, {"-", nullptr}, {"abc", nullptr}, {"1 234,50", nullptr},
-      {"1.234,50", nullptr}, {"1e", nullptr}, {"e5", nullptr}, {"\t7", nullptr},
+      {"", nullptr},
+      {"-", nullptr},
+      {"abc", nullptr},
+      {"1 234,50", nullptr},
+      {"1.234,50", nullptr},
+      {"1e", nullptr},
+      {"e5", nullptr},
+      {"\t7", nullptr},
   };
   for (auto [in, out] : cases) {
     const std::optional<std::string> got = FilingAmount(in);
@@ -226,11 +256,22 @@ TEST(ExportWriter, FilingFormOfTotals) {
   residue -= 1;
   ASSERT_NE(residue, 0.0L);
   const std::pair<long double, const char*> cases[] = {
-      {1234.5L, "1234.5"}, {1500.0L, "1500"}, {0.05L, "0.05"}, {-20.1L, "-20.1"},
-      {0.0L, "0"}, {-0.0L, "0"}, {residue, "0"}, {-residue, "0"},
-      {0.00001L, "0"}, {-0.004L, "0"}, {0.125L, "0.13"}, {-0.125L, "-0.13"}, {0.375L, "0.38"},
+      {1234.5L, "1234.5"},
+      {1500.0L, "1500"},
+      {0.05L, "0.05"},
+      {-20.1L, "-20.1"},
+      {0.0L, "0"},
+      {-0.0L, "0"},
+      {residue, "0"},
+      {-residue, "0"},
+      {0.00001L, "0"},
+      {-0.004L, "0"},
+      {0.125L, "0.13"},
+      {-0.125L, "-0.13"},
+      {0.375L, "0.38"},
       {static_cast<long double>(0.005), "0.01"},  // the double just above 0.005
-      {1e15L, "1000000000000000"}, {-1e15L, "-1000000000000000"},
+      {1e15L, "1000000000000000"},
+      {-1e15L, "-1000000000000000"},
       {static_cast<long double>(12345678901234.56), "12345678901234.56"},
       // The double nearest to 99999999999999.99 is 99999999999999.984375: a slot cannot hold more.
       {static_cast<long double>(99999999999999.99), "99999999999999.98"},
@@ -297,19 +338,31 @@ TEST(ExportWriter, AcceptedValuesInTheirNormalFormRejectedOnesAsStored) {
   s.records.b2.push_back(b2);
   const std::vector<std::string> lines = Lines(BuildDocument(s.Filing()));
   ASSERT_EQ(lines.size(), 13u);
-  EXPECT_EQ(lines[5], R"(<VetaA2 c_radku="1" k_stat="DE" c_evid_dd="D1" zakl_dane1="1000.5" dan1="12 500,00" />)");
+  EXPECT_EQ(
+      lines[5],
+      R"(<VetaA2 c_radku="1" k_stat="DE" c_evid_dd="D1" zakl_dane1="1000.5" dan1="12 500,00" />)");
   EXPECT_EQ(lines[6], R"(<VetaA2 c_radku="1" k_stat="gr" c_evid_dd="D1" zakl_dane1="1,234" />)");
-  EXPECT_EQ(lines[7], R"(<VetaA4 c_radku="1" dic_odb="CZ12345678" c_evid_dd="F1" kod_rezim_pl="0" zdph_44="A" />)");
-  EXPECT_EQ(lines[8], R"(<VetaA4 c_radku="1" dic_odb="CZ12345678" c_evid_dd="F1" kod_rezim_pl="0" zdph_44="Ano" />)");
-  EXPECT_EQ(lines[9], R"(<VetaB2 c_radku="1" dic_dod="12345678" c_evid_dd="P1" pomer="a" zdph_44="N" />)");
+  EXPECT_EQ(
+      lines[7],
+      R"(<VetaA4 c_radku="1" dic_odb="CZ12345678" c_evid_dd="F1" kod_rezim_pl="0" zdph_44="A" />)");
+  EXPECT_EQ(
+      lines[8],
+      R"(<VetaA4 c_radku="1" dic_odb="CZ12345678" c_evid_dd="F1" kod_rezim_pl="0" zdph_44="Ano" />)");
+  EXPECT_EQ(lines[9],
+            R"(<VetaB2 c_radku="1" dic_dod="12345678" c_evid_dd="P1" pomer="a" zdph_44="N" />)");
 }
 
 TEST(ExportWriter, XmlExtensionOnlyWhenMissing) {
   const std::pair<const char*, const char*> cases[] = {
-      {"kh", "kh.xml"},          {"kh.xml", "kh.xml"},     {"kh.XML", "kh.XML"},
-      {"kh.Xml", "kh.Xml"},      {"kh.xml.bak", "kh.xml.bak.xml"},
-      {"kh.xm", "kh.xm.xml"},    {"/tmp/a b/kh", "/tmp/a b/kh.xml"},
-      {"xml", "xml.xml"},        {".xml", ".xml"},
+      {"kh", "kh.xml"},
+      {"kh.xml", "kh.xml"},
+      {"kh.XML", "kh.XML"},
+      {"kh.Xml", "kh.Xml"},
+      {"kh.xml.bak", "kh.xml.bak.xml"},
+      {"kh.xm", "kh.xm.xml"},
+      {"/tmp/a b/kh", "/tmp/a b/kh.xml"},
+      {"xml", "xml.xml"},
+      {".xml", ".xml"},
   };
   for (auto [in, out] : cases) EXPECT_EQ(WithXmlExtension(in), out) << in;
 }
