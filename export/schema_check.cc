@@ -101,8 +101,9 @@ TSchemaCheck CheckSchema(const std::string& path, const std::string& start_direc
   }
   check.verdict = VerdictOf(path, run.out);
   if (check.verdict == Verdict::NotRun && check.output.empty()) {
-    check.output = "Validátor nevypsal žádný výsledek (návratový kód " +
-                   std::to_string(run.exit_status) + ").";
+    check.output = "Validátor nevypsal žádný výsledek";
+    if (run.exited) check.output += " (návratový kód " + std::to_string(run.exit_status) + ")";
+    check.output += ".";
   }
   return check;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <limits>
 #include <utility>
 
 #include "data/date_text.h"
@@ -325,6 +326,9 @@ std::optional<std::string> FilingAmount(std::string_view s) {
   if (round_up) Increment(digits);
   return HundredthsText(negative, std::move(digits));
 }
+
+// The exact split below takes the whole significand into 64 bits.
+static_assert(std::numeric_limits<long double>::digits <= 64);
 
 std::string FilingTotal(long double value) {
   if (std::isnan(value)) return "NaN";

@@ -129,6 +129,12 @@ TEST(ExportRunner, NoVerdictIsReportedAsNotCompleted) {
     EXPECT_EQ(ResultMessage(path, check.verdict, check.output), failed + check.output);
   }
   {
+    FakeValidator fake("silent");
+    const TSchemaCheck check = CheckSchema(path, start.dir.path());
+    EXPECT_EQ(check.verdict, Verdict::NotRun);
+    EXPECT_EQ(check.output, "Validátor nevypsal žádný výsledek (návratový kód 1).");
+  }
+  {
     TempDir empty;
     PathGuard nowhere(empty.path());
     const TSchemaCheck check = CheckSchema(path, start.dir.path());
