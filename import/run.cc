@@ -55,6 +55,12 @@ void BeginImport(TStatement& st) {
 }
 
 void RunImport(TStatement& st, const std::string& file_name, ProgressSink* progress) {
+  StartRun(st);
+  st.workbook.LoadFromFile(file_name, progress);
+  ReadLoadedWorkbook(st);
+}
+
+void StartRun(TStatement& st) {
   st.totals.Clear();
   st.records.a5.reset();
   st.records.b3.reset();
@@ -62,8 +68,6 @@ void RunImport(TStatement& st, const std::string& file_name, ProgressSink* progr
   st.header.ClearTexts();
   st.subject = tSubject{};
   st.imported = true;
-  st.workbook.LoadFromFile(file_name, progress);
-  ReadLoadedWorkbook(st);
 }
 
 void ReadLoadedWorkbook(TStatement& st) {

@@ -17,6 +17,10 @@ void BeginImport(TStatement& st);
 // A workbook that cannot be loaded, or a failed cell access, ends the run with an exception.
 void RunImport(TStatement& st, const std::string& file_name, ProgressSink* progress = nullptr);
 
+// The start of a run with a chosen file: totals zeroed, aggregates dropped, header and subject
+// cleared.
+void StartRun(TStatement& st);
+
 // Steps after loading, on the workbook the statement already holds (used by RunImport and tests).
 void ReadLoadedWorkbook(TStatement& st);
 

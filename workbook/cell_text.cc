@@ -143,12 +143,11 @@ CellKind ClassifyNumberFormat(std::string_view code, int builtin_id) {
   std::string s = lower;
   if (!s.empty() && s[0] != ';') s = s.substr(0, s.find(';'));
   if (Has(s, "m") && (Has(s, "d") || Has(s, "h") || Has(s, "y"))) return CellKind::DateTime;
-  const bool currency_tag = Has(s, "[$");
   if (auto close = s.find(']'); close != std::string::npos) s.erase(0, close + 1);
   if (!s.empty() && s.back() == '%') return CellKind::Percent;
   if (Has(s, "?/?")) return CellKind::Fraction;
   if (Has(s, "e+")) return CellKind::Scientific;
-  if (Has(s, "\"") || currency_tag || Has(s, "[$")) return CellKind::Currency;
+  if (Has(s, "\"") || Has(s, "[$")) return CellKind::Currency;
   return CellKind::Number;
 }
 

@@ -3,7 +3,8 @@
 //
 // Cells are small values (16 bytes): a kind tag, a number or an index into the workbook's string
 // pool, and an index into the workbook's table of interned number formats. A cell's text therefore
-// needs its workbook: cell.AsText(book).
+// needs its workbook: cell.AsText(book). A reference to a cell stays valid only until the next
+// cell is created in the same row.
 #include <cstdint>
 #include <memory>
 #include <string>

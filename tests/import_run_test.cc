@@ -1,0 +1,155 @@
+// The import run: sheet lookup, the header and subject sheets, what a run resets.
+#include <gtest/gtest.h>
+
+#include "import/run.h"
+#include "support/sheet_builder.h"
+#include "workbook/errors.h"
+
+namespace vestrano {
+namespace {
+
+using test::AddRow;
+using test::Date;
+
+// A header sheet with the given column-B values for rows 2 onwards.
+void AddLabelledSheet(TWorkbook& book, const char* name, std::vector<test::Lit> values) {
+  TExportWorkSheet& sheet = book.AddSheet(name);
+  AddRow(sheet, {"Položka", "Hodnota"});
+  for (const auto& v : values) {
+    const int row = sheet.Rows.Count();
+    test::SetCell(sheet, 0, row, "popisek");
+    test::SetCell(sheet, 1, row, v);
+  }
+}
+
+class ImportRunTest : public ::testing::Test {
+ protected:
+  void Run() {
+    BeginImport(st);
+    StartRun(st);
+    ReadLoadedWorkbook(st);
+  }
+  TStatement st;
+};
+
+TEST_F(ImportRunTest, MissingSheetsGiveWarningsInLookupOrder) {
+  st.workbook.AddSheet("hlavička");
+  st.workbook.AddSheet("Subjekt ");
+  st.workbook.AddSheet("A_1");
+  Run();
+  const std::vector<std::string> expected = {
+      "Nenalezen list Hlavička.",           "Nenalezen list Subjekt.",
+      "Nenalezen list pro sekci A1 - A1.", "Nenalezen list pro sekci A2 - A2.",
+      "Nenalezen list pro sekci A3 - A3.", "Nenalezen list pro sekci A4 - A4.",
+      "Nenalezen list pro sekci A5 - A5.", "Nenalezen list pro sekci B1 - B1.",
+      "Nenalezen list pro sekci B2 - B2.", "Nenalezen list pro sekci B3 - B3.",
+  };
+  EXPECT_EQ(st.warnings, expected);
+  for (int index : st.sheet_index) EXPECT_EQ(index, kSheetNotFound);
+}
+
+TEST_F(ImportRunTest, TheLaterOfTwoSheetsWithTheSameNameWins) {
+  AddLabelledSheet(st.workbook, "Subjekt", {"F", "11111111"});
+  st.workbook.AddSheet("A1");
+  AddLabelledSheet(st.workbook, "Subjekt", {"P", "22222222"});
+  Run();
+  EXPECT_EQ(st.SheetIndex(SheetSlot::Subject), 2);
+  EXPECT_EQ(st.SheetIndex(SheetSlot::A1), 1);
+  EXPECT_EQ(st.subject.dic, "22222222");
+  for (const auto& w : st.warnings) EXPECT_NE(w, "Nenalezen list Subjekt.");
+}
+
+TEST_F(ImportRunTest, HeaderRowsAreBoundedAndDatesNormalised) {
+  AddLabelledSheet(st.workbook, "Hlavička",
+                   {"B", "20165", "12", "011", Date{42400}, "x1", "x2", "31.1.2016",
+                    "2016-02-29", "nonsense"});
+  Run();
+  EXPECT_EQ(st.header.khdph_forma, "B");
+  EXPECT_EQ(st.header.rok, "2016");
+  EXPECT_EQ(st.header.ctvrt, "1");
+  EXPECT_EQ(st.header.mesic, "01");
+  EXPECT_EQ(st.header.d_poddp, "31.01.2016");
+  EXPECT_EQ(st.header.t_extra1, "x1");
+  EXPECT_EQ(st.header.t_extra2, "x2");
+  EXPECT_EQ(st.header.d_extra1, "");  // day first with dots is not a date text
+  EXPECT_EQ(st.header.d_extra2, "29.02.2016");
+  EXPECT_EQ(st.header.d_extra3, "");
+  EXPECT_TRUE(st.errors.empty());
+}
+
+TEST_F(ImportRunTest, ShortHeaderSheetLeavesTheMissingFieldsEmptyAndTheRunGoesOn) {
+  AddLabelledSheet(st.workbook, "Hlavička", {"B", "2016", "", "01"});  // 5 rows
+  AddLabelledSheet(st.workbook, "Subjekt", {"PO", "12345678"});
+  Run();
+  EXPECT_EQ(st.header.khdph_forma, "B");
+  EXPECT_EQ(st.header.mesic, "01");
+  EXPECT_EQ(st.header.d_poddp, "");
+  EXPECT_EQ(st.header.d_extra3, "");
+  EXPECT_EQ(st.workbook.Sheets.Items(0).Rows.Count(), 5);  // not grown by the reading
+  EXPECT_EQ(st.subject.typ_ds, "P");
+  EXPECT_EQ(st.subject.dic, "12345678");
+}
+
+TEST_F(ImportRunTest, SubjectRowsFollowTheSheetLayoutIncludingTheReversedRows) {
+  std::vector<test::Lit> values;
+  for (int row = 2; row <= 32; ++row) values.push_back("r" + std::to_string(row));
+  AddLabelledSheet(st.workbook, "Subjekt", values);
+  // Row 20 holds only its label: an optional field left empty.
+  st.workbook.Sheets.Items(0).Rows.Items(19).Cells.All().resize(1);
+  Run();
+  EXPECT_EQ(st.subject.typ_ds, "r");
+  EXPECT_EQ(st.subject.dic, "r3");
+  EXPECT_EQ(st.subject.titul, "r6");
+  EXPECT_EQ(st.subject.prijmeni, "r7");
+  EXPECT_EQ(st.subject.jmeno, "r8");
+  EXPECT_EQ(st.subject.c_telef, "r15");
+  EXPECT_EQ(st.subject.email, "r16");
+  EXPECT_EQ(st.subject.id_dats, "r17");
+  EXPECT_EQ(st.subject.zast_kod, "");
+  EXPECT_EQ(st.subject.zast_nazev, "r21");
+  EXPECT_EQ(st.subject.sest_telef, "r32");
+}
+
+TEST_F(ImportRunTest, SheetWithoutRowsIsSkippedButAChosenFileClearsTheOldIdentity) {
+  st.header.rok = "2015";
+  st.subject.dic = "99999999";
+  st.totals[TotalSlot::B2_dan1] = 5;
+  st.records.a5 = tDataA5{};
+  st.records.a1.push_back({});
+  st.workbook.AddSheet("Hlavička");
+  Run();
+  EXPECT_EQ(st.header.rok, "");
+  EXPECT_EQ(st.subject.dic, "");
+  EXPECT_EQ(st.totals[TotalSlot::B2_dan1], 0);
+  EXPECT_FALSE(st.records.a5.has_value());
+  EXPECT_TRUE(st.records.a1.empty());
+  EXPECT_TRUE(st.header.take_last_row);
+}
+
+TEST_F(ImportRunTest, CancelledDialogEmptiesListsAndRowArraysOnly) {
+  st.errors = {"e"};
+  st.warnings = {"w"};
+  st.records.b2.push_back({});
+  st.records.b3 = tDataB3{};
+  st.header.rok = "2016";
+  st.totals[TotalSlot::A1_zakl_dane1] = 10;
+  st.header.take_last_row = false;
+  BeginImport(st);  // … and the user cancels
+  EXPECT_TRUE(st.errors.empty());
+  EXPECT_TRUE(st.warnings.empty());
+  EXPECT_TRUE(st.records.b2.empty());
+  EXPECT_TRUE(st.records.b3.has_value());
+  EXPECT_EQ(st.header.rok, "2016");
+  EXPECT_EQ(st.totals[TotalSlot::A1_zakl_dane1], 10);
+  EXPECT_EQ(st.last_row_correction, 2);
+  for (int index : st.sheet_index) EXPECT_EQ(index, kSheetNotFound);
+}
+
+TEST_F(ImportRunTest, UnloadableWorkbookEndsTheRunWithItsMessage) {
+  BeginImport(st);
+  EXPECT_THROW(RunImport(st, "podklady.ods"), EWorkbookFileNameError);
+  EXPECT_TRUE(st.warnings.empty());
+}
+
+}  // namespace
+}  // namespace vestrano
