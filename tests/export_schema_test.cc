@@ -95,7 +95,6 @@ TEST(ExportSchema, ValuesTheFilingFormatRefuses) {
       {R"( pomer="N")", ""},  // required in B.2
       {R"(k_stat="SK")", R"(k_stat="SVK")"},
       {R"( k_stat="SK")", ""},  // required in A.3
-      {R"(vatid_dod="DE123456789")", R"(vatid_dod="DEABC")"},
       {R"(c_evid_dd="ZL-1")", "c_evid_dd=\"" + std::string(61, 'x') + "\""},
       {R"(pln23="23000")", R"(pln23="1E15")"},
       {R"(pln23="23000")", R"(pln23="1.0842021724855E-19")"},
