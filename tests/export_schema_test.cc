@@ -62,6 +62,15 @@ TEST(ExportSchema, FullStatementIsValid) {
   EXPECT_EQ(r.output, dir / "full.xml" + " - valid\n");
 }
 
+TEST(ExportSchema, ExampleWorkbooksDocumentIsValid) {
+  // What the program writes for examples/kontrolni-hlaseni.xlsx: credit notes, zero amounts,
+  // Czech names, every section.
+  const std::string fixture =
+      std::string(VESTRANO_SOURCE_DIR) + "/tests/fixtures/export/example_statement.xml";
+  const TSchemaCheck check = CheckSchema(fixture, kSchemaFolder, 30s);
+  EXPECT_EQ(check.verdict, Verdict::Valid) << check.output;
+}
+
 TEST(ExportSchema, LowerCaseCountryCodeIsRefused) {
   const std::string good = BuildDocument(test::FullStatement().Filing());
   const TSchemaCheck check = Check(Replaced(good, R"(k_stat="DE")", R"(k_stat="de")"));
