@@ -1,12 +1,32 @@
-// Placeholder until the writer lands.
 #include "export/export.h"
 
-#include <stdexcept>
+#include <filesystem>
+
+#include "data/text.h"
+#include "export/atomic_file.h"
+#include "export/schema_check.h"
+#include "export/xml_writer.h"
 
 namespace vestrano {
 
-ExportResult ExportStatement(const TFilingData&, const std::string&, bool, const std::string&) {
-  throw std::runtime_error("The XML export is not implemented yet.");
+ExportResult ExportStatement(const TFilingData& data, const std::string& absolute_path,
+                             bool validate, const std::string& start_directory) {
+  ExportResult result;
+  // The validator runs in another folder, so a relative path would not be found there.
+  result.path = std::filesystem::path(absolute_path).is_absolute()
+                    ? absolute_path
+                    : std::filesystem::absolute(absolute_path).string();
+  WriteFileAtomically(result.path, BuildDocument(data));
+  if (!validate) {
+    result.message = ToValidUtf8("Soubor XML byl uložený do " + result.path);
+    return result;
+  }
+  result.validated = true;
+  TSchemaCheck check = CheckSchema(result.path, start_directory);
+  result.verdict = check.verdict;
+  result.output = std::move(check.output);
+  result.message = ResultMessage(result.path, result.verdict, result.output);
+  return result;
 }
 
 }  // namespace vestrano

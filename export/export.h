@@ -1,5 +1,7 @@
 #pragma once
 // The export: the filing document written atomically, then the schema check.
+// export/xml_writer.h has the document text in memory (BuildDocument) and the save dialog's
+// name rule (WithXmlExtension); export/schema_check.h has the check on its own.
 #include <string>
 
 #include "data/records.h"
@@ -8,17 +10,23 @@ namespace vestrano {
 
 enum class Verdict { Valid, Invalid, NotRun };
 
+// The caption of the message box that shows ExportResult::message.
+inline constexpr const char* kExportCaption = "Výsledok exportu XML";
+
 struct ExportResult {
   std::string path;        // the absolute path written
   bool validated = false;  // a schema check was attempted
   Verdict verdict = Verdict::NotRun;
-  std::string output;   // what the validator printed (stdout, then stderr), or why it did not run
-  std::string message;  // the message box text the user is shown
+  // What the validator printed (stdout, then stderr), every byte as it came, or why the check
+  // could not be completed. Pass it through ToValidUtf8 (data/text.h) to show it as text.
+  std::string output;
+  std::string message;  // the message box text the user is shown; valid UTF-8
 };
 
-// Writes the document to the absolute path, then (when validate) runs the schema check in
-// start_directory (or next to the program's schema). Raises an exception naming the file and the
-// system's reason when the file cannot be written.
+// Writes the document to the absolute path (a relative one is taken from the current directory),
+// then (when validate) runs the schema check in start_directory (or next to the program's
+// schema). Raises EFileWriteError (export/atomic_file.h), naming the file and the system's
+// reason, when the file cannot be written; the check is then not run.
 ExportResult ExportStatement(const TFilingData& data, const std::string& absolute_path,
                              bool validate, const std::string& start_directory);
 

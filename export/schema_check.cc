@@ -1,0 +1,131 @@
+#include "export/schema_check.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "data/text.h"
+#include "export/command.h"
+
+namespace vestrano {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+bool HoldsSchema(const fs::path& folder) {
+  std::error_code ec;
+  return !folder.empty() && fs::is_regular_file(folder / kSchemaFileName, ec);
+}
+
+std::string DurationText(std::chrono::milliseconds d) {
+  if (d.count() % 1000 == 0) return std::to_string(d.count() / 1000) + " s";
+  return std::to_string(d.count()) + " ms";
+}
+
+}  // namespace
+
+std::string FindValidator() {
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path ? path : "";
+  for (;;) {
+    const std::size_t colon = rest.find(':');
+    std::string folder(rest.substr(0, colon));
+    if (folder.empty()) folder = ".";  // an empty PATH entry is the current folder
+    for (const char* name : {"xmlstarlet", "xml"}) {
+      const std::string candidate = folder + "/" + name;
+      if (IsExecutableFile(candidate)) {
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(candidate, ec);
+        return ec ? candidate : absolute.string();
+      }
+    }
+    if (colon == std::string_view::npos) break;
+    rest.remove_prefix(colon + 1);
+  }
+  return {};
+}
+
+std::string SchemaDirectory(const std::string& start_directory,
+                            const std::string& executable_path) {
+  if (HoldsSchema(start_directory)) return start_directory;
+  const fs::path bin = fs::path(executable_path).parent_path();
+  if (HoldsSchema(bin)) return bin.string();
+  const fs::path shared = bin.parent_path() / "share" / "vestrano";
+  if (HoldsSchema(shared)) return shared.string();
+  return start_directory;
+}
+
+std::string SchemaDirectory(const std::string& start_directory) {
+  std::error_code ec;
+  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return SchemaDirectory(start_directory, ec ? std::string() : self.string());
+}
+
+Verdict VerdictOf(const std::string& path, std::string_view out) {
+  if (out.starts_with(path + " - valid")) return Verdict::Valid;
+  if (out.starts_with(path + " - invalid")) return Verdict::Invalid;
+  return Verdict::NotRun;
+}
+
+TSchemaCheck CheckSchema(const std::string& path, const std::string& start_directory,
+                         std::chrono::milliseconds timeout) {
+  TSchemaCheck check;
+  const std::string validator = FindValidator();
+  if (validator.empty()) {
+    check.output = "Validátor XMLStarlet (xmlstarlet nebo xml) nebyl nalezen v PATH.";
+    return check;
+  }
+  const std::string folder = SchemaDirectory(start_directory);
+  const TCommandResult run =
+      RunCommand({validator, "val", "-e", "-s", kSchemaFileName, path}, folder, timeout);
+  if (!run.started) {
+    check.output =
+        "Validátor " + validator + " nelze spustit ve složce " + folder + ": " + run.failure + ".";
+    return check;
+  }
+  check.output = run.out + run.err;
+  if (run.timed_out) {
+    if (!check.output.empty() && check.output.back() != '\n') check.output += '\n';
+    check.output += "Validátor neskončil do " + DurationText(timeout) + " a byl zastaven.";
+    return check;
+  }
+  check.verdict = VerdictOf(path, run.out);
+  if (check.verdict == Verdict::NotRun && check.output.empty()) {
+    check.output = "Validátor nevypsal žádný výsledek";
+    if (run.exited) check.output += " (návratový kód " + std::to_string(run.exit_status) + ")";
+    check.output += ".";
+  }
+  return check;
+}
+
+std::string ResultMessage(const std::string& path, Verdict verdict, const std::string& output) {
+  const std::string gap = "\r\n\r\n";
+  std::string text;
+  switch (verdict) {
+    case Verdict::Valid:
+      text =
+          "Soubor XML bol uložený do " + path + gap + "Ověření podle schémy XSD proběhlo bez chyb.";
+      break;
+    case Verdict::Invalid:
+      text = "Soubor XML byl uložený do " + path + gap +
+             "Overenie podľa schémy XSD prebehlo s chybami." + gap + "Výpis chýb:" + gap + output;
+      break;
+    case Verdict::NotRun:
+      text = "Soubor XML byl uložený do " + path + gap +
+             "Ověření podle schémy XSD se nepodařilo provést." + gap + output;
+      break;
+  }
+  return ToValidUtf8(text);
+}
+
+}  // namespace vestrano

@@ -1,0 +1,42 @@
+#pragma once
+// The schema check of a written document: XMLStarlet's "val -e -s dphkh1_epo2.xsd P", started
+// directly, and the verdict read from its standard output.
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "export/export.h"
+
+namespace vestrano {
+
+inline constexpr const char* kSchemaFileName = "dphkh1_epo2.xsd";
+inline constexpr std::chrono::milliseconds kValidatorTimeout{60'000};
+
+// The validator on PATH: in each PATH folder in turn, "xmlstarlet" and then "xml". Empty when
+// there is none.
+std::string FindValidator();
+
+// The folder the validator runs in: the start directory when it holds the schema, otherwise the
+// program's installed copy (next to the executable, or <prefix>/share/vestrano/ for an executable
+// in <prefix>/bin). The start directory when no copy is found; the validator then says so.
+std::string SchemaDirectory(const std::string& start_directory, const std::string& executable_path);
+std::string SchemaDirectory(const std::string& start_directory);  // this program's executable
+
+// Valid when stdout begins with path + " - valid", Invalid when it begins with
+// path + " - invalid", NotRun otherwise. Exact and case-sensitive.
+Verdict VerdictOf(const std::string& path, std::string_view out);
+
+struct TSchemaCheck {
+  Verdict verdict = Verdict::NotRun;
+  std::string output;  // stdout then stderr, every byte; or why the check could not be completed
+};
+
+// Runs the validator on the document at the absolute path.
+TSchemaCheck CheckSchema(const std::string& path, const std::string& start_directory,
+                         std::chrono::milliseconds timeout = kValidatorTimeout);
+
+// The text shown under kExportCaption after the file was written to path. Valid UTF-8: bytes of
+// the output that are not UTF-8 appear as U+FFFD.
+std::string ResultMessage(const std::string& path, Verdict verdict, const std::string& output);
+
+}  // namespace vestrano
