@@ -88,7 +88,7 @@ sheet("A2", ["Ř.", "Kód státu", "VAT ID dodavatele", "Ev. číslo dokladu", "
 ])
 sheet("A3", ["Ř.", "Kód státu", "DIČ/VAT ID odběratele", "Jméno", "Datum nar.", "Místo pobytu",
              "Ev. číslo dokladu", "DUP", "Hodnota plnění"], [
-    [1, "AT", "ATU13585627", None, None, None, "FV2026-1120", d(2026, 11, 24), 68000.0],
+    [1, "DE", "DE129273398", None, None, None, "FV2026-1120", d(2026, 11, 24), 68000.0],
 ])
 sheet("A4", ["Ř.", "DIČ odběratele", "Ev. číslo dokladu", "DPPD", "Základ 1", "Daň 1", "Základ 2",
              "Daň 2", "Základ 3", "Daň 3", "Kód režimu", "§ 44"], [
