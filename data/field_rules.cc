@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -19,6 +20,9 @@ static_assert(std::numeric_limits<long double>::radix == 2 &&
                   std::numeric_limits<long double>::digits == 64 &&
                   std::numeric_limits<long double>::max_exponent == 16384,
               "long double must be the x87 extended format with a 64-bit significand");
+
+// The double fast path below relies on doubles being computed in double precision (SSE2).
+static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must not use extended precision");
 
 namespace {
 
@@ -46,19 +50,23 @@ std::optional<DecimalNumber> ParseDecimal(std::string_view s) {
   skip_blanks();
   DecimalNumber d;
   if (i < n && (s[i] == '+' || s[i] == '-')) d.negative = s[i++] == '-';
-  bool mantissa_seen = false;
-  long fraction_digits = 0;
-  auto take_digit = [&](char c, bool in_fraction) {
-    if (in_fraction) ++fraction_digits;
-    if (d.digits.empty() && c == '0') return;  // leading zero
-    d.digits += c;
-  };
-  while (i < n && IsDigit(s[i])) take_digit(s[i++], false), mantissa_seen = true;
+  const std::size_t int_begin = i;
+  while (i < n && IsDigit(s[i])) ++i;
+  const std::size_t int_end = i;
+  std::size_t frac_begin = i, frac_end = i;
+  bool separator = false;
   if (i < n && (s[i] == ',' || s[i] == '.')) {
-    ++i;
-    mantissa_seen = true;  // a lone separator counts as a number (zero)
-    while (i < n && IsDigit(s[i])) take_digit(s[i++], true);
+    separator = true;  // a lone separator counts as a number (zero)
+    frac_begin = ++i;
+    while (i < n && IsDigit(s[i])) ++i;
+    frac_end = i;
   }
+  const bool mantissa_seen = separator || int_end > int_begin;
+  const auto fraction_digits = static_cast<long>(frac_end - frac_begin);
+  d.digits.reserve(int_end - int_begin + frac_end - frac_begin);
+  d.digits.append(s.substr(int_begin, int_end - int_begin));
+  d.digits.append(s.substr(frac_begin, frac_end - frac_begin));
+  d.digits.erase(0, std::min(d.digits.find_first_not_of('0'), d.digits.size()));
   if (!mantissa_seen) return std::nullopt;
   long exp10 = 0;
   if (i < n && (s[i] == 'E' || s[i] == 'e')) {
@@ -246,6 +254,17 @@ std::optional<double> ToDouble(const DecimalNumber& d) {
   const long magnitude = static_cast<long>(d.digits.size()) + d.exponent;
   if (magnitude > kMaxDecimalMagnitude) return std::nullopt;
   if (magnitude < kMinDecimalMagnitude) return d.negative ? -0.0 : 0.0;
+  // Fast path: digits and power of ten both exact in a double, so one rounding gives the answer.
+  if (d.digits.size() <= 15 && d.exponent >= -22 && d.exponent <= 22) {
+    static constexpr double kPow10d[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    std::uint64_t m = 0;
+    for (char c : d.digits) m = m * 10 + static_cast<std::uint64_t>(c - '0');
+    const auto x = static_cast<double>(m);
+    const double v = d.exponent >= 0 ? x * kPow10d[d.exponent] : x / kPow10d[-d.exponent];
+    return d.negative ? -v : v;
+  }
   std::string text = d.digits;
   text += 'e';
   text += std::to_string(d.exponent);

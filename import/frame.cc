@@ -252,7 +252,8 @@ void ReadAggregateSection(TStatement& st, const SectionTable& table, std::option
       ++counts.skipped;
     } else {
       R& record = aggregate.emplace();
-      RowJudge judge{st, table, SectionSuffix(section), heading_rows + 1, sums};
+      const std::string suffix = SectionSuffix(section);
+      RowJudge judge{st, table, suffix, heading_rows + 1, sums};
       for (std::size_t k = 0; k < fields.size(); ++k) {
         std::string& field = record.*fields[k].member;
         field = std::move(texts[k]);

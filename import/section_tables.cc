@@ -14,8 +14,8 @@ template <class R>
 using Member = std::string R::*;
 
 template <class R>
-struct CheckSpec {
-  CheckSpec(CheckKind k, Rule r, Member<R> f, std::vector<Member<R>> c = {})
+struct CheckDef {
+  CheckDef(CheckKind k, Rule r, Member<R> f, std::vector<Member<R>> c = {})
       : kind(k), rule(r), field(f), companions(std::move(c)) {}
   CheckKind kind;
   Rule rule;
@@ -24,19 +24,19 @@ struct CheckSpec {
 };
 
 template <class R>
-struct SumSpec {
+struct SumDef {
   Member<R> field;
   std::string subtotal_key;
 };
 
 template <class R>
-struct SectionSpec {
+struct SectionDef {
   Section section;
   Member<R> key;
   std::vector<Member<R>> required;
   const char* skip_suffix;
-  std::vector<CheckSpec<R>> checks;
-  std::vector<SumSpec<R>> sums;
+  std::vector<CheckDef<R>> checks;
+  std::vector<SumDef<R>> sums;
 };
 
 template <class R>
@@ -48,22 +48,22 @@ std::size_t IndexOf(Member<R> member) {
 }
 
 template <class R>
-SectionTable Resolve(const SectionSpec<R>& spec) {
+SectionTable Resolve(const SectionDef<R>& def) {
   const auto fields = Fields<R>();
   if (fields.size() > kMaxSectionFields) throw std::logic_error("record too wide for the frame");
   SectionTable t;
-  t.section = spec.section;
+  t.section = def.section;
   t.record_fields = fields.data();
   for (const FieldDef<R>& f : fields) t.fields.push_back({f.label, f.slot});
-  if (spec.key) t.key = IndexOf<R>(spec.key);
-  for (Member<R> m : spec.required) t.required.push_back(IndexOf<R>(m));
-  t.skip_suffix = spec.skip_suffix;
-  for (const CheckSpec<R>& c : spec.checks) {
+  if (def.key) t.key = IndexOf<R>(def.key);
+  for (Member<R> m : def.required) t.required.push_back(IndexOf<R>(m));
+  t.skip_suffix = def.skip_suffix;
+  for (const CheckDef<R>& c : def.checks) {
     FieldCheck check{c.kind, c.rule, IndexOf<R>(c.field), {}};
     for (Member<R> m : c.companions) check.companions.push_back(IndexOf<R>(m));
     t.checks.push_back(std::move(check));
   }
-  for (const SumSpec<R>& s : spec.sums) {
+  for (const SumDef<R>& s : def.sums) {
     const TotalSlot slot = fields[IndexOf<R>(s.field)].slot;
     if (slot == TotalSlot::None) throw std::logic_error("summed field without a totals slot");
     t.sums.push_back({slot, s.subtotal_key});
@@ -77,7 +77,7 @@ constexpr std::array<Member<R>, 6> kSixAmounts = {&R::zakl_dane1, &R::dan1,     
 
 // The amount test on the six amounts, then the negative test on them, both in field order.
 template <class R>
-std::vector<CheckSpec<R>> WithSixAmountTests(std::vector<CheckSpec<R>> checks) {
+std::vector<CheckDef<R>> WithSixAmountTests(std::vector<CheckDef<R>> checks) {
   for (Member<R> m : kSixAmounts<R>) checks.push_back({CheckKind::IfFilled, Rule::Amount, m});
   for (Member<R> m : kSixAmounts<R>) checks.push_back({CheckKind::Negative, Rule::None, m});
   return checks;
@@ -85,8 +85,8 @@ std::vector<CheckSpec<R>> WithSixAmountTests(std::vector<CheckSpec<R>> checks) {
 
 // The six sums with their subtotal lines, keyed "A2-Základ daně 1", "A2-Daň 1", …
 template <class R>
-std::vector<SumSpec<R>> SixSums(Section s) {
-  std::vector<SumSpec<R>> sums;
+std::vector<SumDef<R>> SixSums(Section s) {
+  std::vector<SumDef<R>> sums;
   for (Member<R> m : kSixAmounts<R>)
     sums.push_back({m, std::string(SectionCode(s)) + "-" + Fields<R>()[IndexOf<R>(m)].label});
   return sums;

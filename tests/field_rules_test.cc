@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -84,6 +85,33 @@ TEST(NormalizeAmount, Cases) {
       {"1e99999999999999999999", ""},
   };
   for (auto [in, out] : cases) EXPECT_EQ(NormalizeAmount(in), out) << "input '" << in << "'";
+}
+
+// Every amount with at most two decimals and up to 15 significant digits passes and comes back
+// as its own digits, whether written with a point or a comma; one more decimal is refused.
+TEST(NormalizeAmount, AcceptsEveryTwoDecimalAmount) {
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 200000; ++i) {
+    const int digits = 1 + static_cast<int>(rng() % 15);
+    std::uint64_t limit = 1;
+    for (int k = 0; k < digits; ++k) limit *= 10;
+    const std::uint64_t cents = rng() % limit;
+    const bool negative = rng() % 2;
+    const std::string whole = std::to_string(cents / 100);
+    std::string frac = std::to_string(cents % 100);
+    if (frac.size() < 2) frac.insert(0, "0");
+    const std::string text = (negative ? "-" : "") + whole + (i % 2 ? "," : ".") + frac;
+    std::string expected = whole;
+    while (!frac.empty() && frac.back() == '0') frac.pop_back();
+    if (!frac.empty()) expected += "." + frac;
+    if (negative && cents != 0) expected.insert(0, "-");
+    ASSERT_EQ(NormalizeAmount(text), expected) << text;
+    // A third decimal that is not zero is refused at every magnitude the double resolves.
+    if (digits <= 13) {
+      const std::string three = text + static_cast<char>('1' + rng() % 9);
+      ASSERT_EQ(NormalizeAmount(three), "") << three;
+    }
+  }
 }
 
 TEST(AmountValue, ExactExtendedValues) {
