@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFont>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QListWidget>
@@ -59,6 +60,10 @@ QGroupBox* Frame(QWidget* parent, const char* title, int x, int y, int w, int h)
 TMainApp::TMainApp() {
   setWindowTitle(QString("Vestrano v") + kVersion);
   setFixedSize(1179, 622);
+  QFont font("Tahoma");  // the layout is drawn for Tahoma 8; a similar sans serif stands in
+  font.setPointSize(8);
+  font.setStyleHint(QFont::SansSerif);
+  setFont(font);
   st_.start_directory = QDir::currentPath().toStdString();
 
   auto* group1 = Frame(this, "Kontrola - mezisoučty sloupců", 8, 8, 321, 609);

@@ -22,7 +22,8 @@ std::string Slurp(const std::string& path) {
 }
 }  // namespace
 
-ProgramResult RunProgram(const std::vector<std::string>& argv) {
+ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd,
+                         const std::vector<std::string>& env) {
   char out_name[] = "/tmp/vestrano-test-out-XXXXXX";
   char err_name[] = "/tmp/vestrano-test-err-XXXXXX";
   const int out_fd = mkstemp(out_name);
@@ -32,12 +33,25 @@ ProgramResult RunProgram(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
   posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  std::vector<std::string> environment;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const auto& over : env)
+      if (entry.compare(0, over.find('=') + 1, over, 0, over.find('=') + 1) == 0) replaced = true;
+    if (!replaced) environment.push_back(entry);
+  }
+  environment.insert(environment.end(), env.begin(), env.end());
+  std::vector<char*> envp;
+  for (auto& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   ProgramResult result;
   pid_t pid;
-  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) == 0) {
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
     if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);

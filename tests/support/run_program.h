@@ -11,8 +11,10 @@ struct ProgramResult {
   std::string err;
 };
 
-// Starts argv[0] (a path) with the arguments, stdin from /dev/null, in the current directory.
-ProgramResult RunProgram(const std::vector<std::string>& argv);
+// Starts argv[0] (a path) with the arguments, stdin from /dev/null, in cwd (the current directory
+// when empty); env entries "NAME=value" replace or add to the environment.
+ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd = "",
+                         const std::vector<std::string>& env = {});
 
 // Path of the command-line front end in the build tree.
 std::string CliPath();
