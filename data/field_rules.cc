@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "data/text.h"
-#include "workbook/cell_text.h"
+#include "data/number_text.h"
 
 namespace vestrano {
 

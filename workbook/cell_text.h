@@ -4,12 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "data/number_text.h"
 #include "workbook/model.h"
 
 namespace vestrano {
-
-// 15 significant digits, "." as decimal separator, "E" notation outside 1E-4 … 1E15.
-std::string GeneralNumberText(double value);
 
 // "yyyy-mm-dd", "hh:nn:ss" or both, for a serial date counted from 1899-12-30.
 std::string DateTimeText(double value, DateTextKind kind, bool elapsed_hours);

@@ -1,0 +1,10 @@
+#pragma once
+// The general number text: 15 significant digits, "." as decimal separator, no thousands
+// separators, "E" notation outside 1E-4 … 1E15. Cell texts and normalised amounts both use it.
+#include <string>
+
+namespace vestrano {
+
+std::string GeneralNumberText(double value);
+
+}  // namespace vestrano
