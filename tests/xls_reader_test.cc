@@ -372,6 +372,22 @@ TEST(XlsCompoundFile, DamagedStructuresFailWithoutReadingPastTheFile) {
   EXPECT_EQ(ErrorOf(truncated).rfind(kNotXls, 0), 0u);
 }
 
+TEST(XlsCompoundFile, LargeStreamNeedsDifatSectors) {
+  // Past 109 FAT sectors (about 7 MB) the FAT sector list goes on in DIFAT sectors.
+  BiffWriter w;
+  w.Globals({"S"}).Bof(16);
+  constexpr int kRecords = 480000;
+  for (int i = 0; i < kRecords; ++i) w.Number(i % 65536, i / 65536, 0, i);
+  w.Eof();
+  ASSERT_GT(w.Stream().size(), 110u * 128 * 512);
+  TWorkbook book;
+  LoadStream(book, w);
+  const auto& rows = book.Sheets.Items(0).Rows.All();
+  ASSERT_EQ(rows.size(), 65536u);
+  EXPECT_EQ(rows[65535].Cells.All()[6].AsText(book), std::to_string(6 * 65536 + 65535));
+  EXPECT_EQ(rows[0].Cells.All()[7].AsText(book), std::to_string(7 * 65536));
+}
+
 TEST(XlsCompoundFile, XlsxRenamedToXlsFailsThroughLoadFromFile) {
   const std::string path = std::string(VESTRANO_BINARY_DIR) + "/xls_renamed_package.xls";
   std::FILE* f = std::fopen(path.c_str(), "wb");
