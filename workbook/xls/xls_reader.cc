@@ -34,7 +34,6 @@ enum RecordType : std::uint16_t {
   kLabelSst = 253,
   kCondFmt = 432,
   kHlink = 440,
-  kDimensions = 512,
   kBlank = 513,
   kNumber = 515,
   kLabel = 516,
@@ -260,11 +259,6 @@ class Reader {
     }
     if (has_text) Place({first_row, first_col, 0}, true, CellKind::String);
   }
-  void OnDimensions(const Record&, ByteReader& r) {
-    r.Skip(4);
-    const std::uint32_t last_row = r.U32();
-    if (sheet_ && sheet_->Rows.Count() == 0) sheet_->Rows.Reserve(std::min<std::uint32_t>(last_row, 65536));
-  }
 
  private:
   struct Pos {
@@ -396,7 +390,6 @@ constexpr RecordHandler kSheetRecords[] = {
     {kMergedCells, "MERGEDCELLS", 2, &Reader::OnMergedCells},
     {kCondFmt, "CONDFMT", 14, &Reader::OnCondFmt},
     {kHlink, "HLINK", 32, &Reader::OnHlink},
-    {kDimensions, "DIMENSIONS", 8, &Reader::OnDimensions},
 };
 
 // Record type to handler, for the types below kBof + 1 (every type either table names).
