@@ -66,7 +66,6 @@ struct Globals {
   bool has_sst = false;
   std::unordered_map<std::uint16_t, std::string> formats;  // FORMAT records by format index
   std::vector<std::uint16_t> xf_formats;                   // format index of each XF
-  std::size_t end = 0;                                     // stream position after the globals
 };
 
 class Reader;
@@ -426,7 +425,6 @@ void Reader::ReadGlobals() {
     if (rec.type == kEof) break;
     Dispatch(rec, kGlobalTable.data());
   }
-  globals_.end = it_.Position();
   xf_cache_.assign(globals_.xf_formats.size(), kNoFormat);
   ifmt_cache_.assign(65536, kNoFormat);
 }
