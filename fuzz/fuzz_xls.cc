@@ -1,5 +1,8 @@
 // libFuzzer target for the XLS reader: loads the bytes as a compound file and reads every cell.
-// Seeds: tests/fixtures/xls/*.xls. Findings go to tests/fixtures/xls/fuzz/, which the tests load.
+//   mkdir -p fuzz/corpus-xls && cp tests/fixtures/xls/*.xls tests/fixtures/xls/fuzz/*.xls fuzz/corpus-xls/
+//   build-fuzz/fuzz/fuzz_xls -max_total_time=1800 -rss_limit_mb=4096 -max_len=65536 fuzz/corpus-xls
+// Keep every finding in tests/fixtures/xls/fuzz/ under a name that says what it broke; the
+// fixture test loads them all.
 #include <cstddef>
 #include <cstdint>
 #include <span>
