@@ -165,19 +165,20 @@ TEST(XlsReader, StringsDecodeAsLatin1AndUtf16) {
 
 TEST(XlsReader, SharedStringsAcrossContinueRecords) {
   // "abcdef" starts 8-bit and goes on 16-bit in a CONTINUE; "ž" starts right at the next
-  // boundary; a run count and extended data also cross a boundary.
+  // boundary; a run count and extended data also cross a boundary, and so does a surrogate pair.
   std::vector<std::vector<std::byte>> parts;
   parts.push_back(Bytes().U16(6).U8(0).Chars("abc", false).Take());
   parts.push_back(Bytes().U8(1).Chars("def", true).Take());
   parts.push_back(Bytes().Str("ž").U16(2).U8(0x0C).U16(1).U32(3).Chars("q", false).Take());
   parts.push_back(Bytes().U8(0).Chars("r", false).U32(0).U16(0).Take());
-  parts.push_back(Bytes().U8(0).Str("last").Take());
+  parts.push_back(Bytes().U8(0).Str("last").U16(2).U8(1).U16(0xD83D).Take());  // a surrogate pair split
+  parts.push_back(Bytes().U8(1).U16(0xDE00).Take());
   BiffWriter w;
-  w.Bof(5).Xf(0).BoundSheet("S").Sst(4, parts).Eof();
-  w.Bof(16).LabelSst(0, 0, 0).LabelSst(0, 1, 1).LabelSst(0, 2, 2).LabelSst(0, 3, 3).Eof();
+  w.Bof(5).Xf(0).BoundSheet("S").Sst(5, parts).Eof();
+  w.Bof(16).LabelSst(0, 0, 0).LabelSst(0, 1, 1).LabelSst(0, 2, 2).LabelSst(0, 3, 3).LabelSst(0, 4, 4).Eof();
   TWorkbook book;
   LoadStream(book, w);
-  EXPECT_EQ(Texts(book, 0)[0], (std::vector<std::string>{"abcdef", "ž", "qr", "last"}));
+  EXPECT_EQ(Texts(book, 0)[0], (std::vector<std::string>{"abcdef", "ž", "qr", "last", "😀"}));
   // One pool entry per shared string, however many cells use it.
   EXPECT_EQ(book.Sheets.Items(0).Rows.All()[0].Cells.All()[0].StringIndex(), 1u);
 }
