@@ -324,6 +324,8 @@ TEST(XlsCompoundFile, StreamNamesAndContainers) {
   const Case cases[] = {
       {"Workbook in the mini stream", test::XlsFile(w.Stream()), ""},
       {"Workbook in regular sectors", test::XlsFile(rows.Stream()), ""},
+      {"version 4, 4096-byte sectors", test::CompoundFile({{"Workbook", rows.Stream()}}, 4), ""},
+      {"version 4, mini stream", test::CompoundFile({{"Workbook", w.Stream()}}, 4), ""},
       {"name in another case, beside other streams",
        test::CompoundFile({{"\x05SummaryInformation", std::vector<std::byte>(200)}, {"WORKBOOK", w.Stream()}}), ""},
       {"Book only", test::CompoundFile({{"Book", w.Stream()}}), old_format},

@@ -174,9 +174,6 @@ std::vector<std::byte> FormulaSpecial(std::uint8_t kind, std::uint8_t value) {
 namespace {
 
 constexpr std::uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSect = 0xFFFFFFFD, kDifSect = 0xFFFFFFFC;
-constexpr std::size_t kSector = 512;
-
-std::size_t SectorsFor(std::size_t bytes) { return (bytes + kSector - 1) / kSector; }
 
 void PutDirEntry(Bytes& d, std::u16string_view name, std::uint8_t type, std::uint32_t right, std::uint32_t child,
                  std::uint32_t start, std::uint32_t size) {
@@ -192,7 +189,10 @@ void PutDirEntry(Bytes& d, std::u16string_view name, std::uint8_t type, std::uin
 
 }  // namespace
 
-std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std::vector<std::byte>>>& streams) {
+std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std::vector<std::byte>>>& streams,
+                                    int version) {
+  const std::size_t kSector = version == 4 ? 4096 : 512, per = kSector / 4;
+  auto SectorsFor = [&](std::size_t bytes) { return (bytes + kSector - 1) / kSector; };
   // Small streams live in the mini stream (64-byte mini sectors), large ones in sectors of their own.
   std::vector<std::byte> mini;
   std::vector<std::uint32_t> minifat;
@@ -224,15 +224,15 @@ std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std
   std::size_t fat_sectors = 0, difat_sectors = 0;
   for (;;) {
     const std::size_t total = next + fat_sectors + difat_sectors;
-    const std::size_t f = (total + 127) / 128;
-    const std::size_t d = f > 109 ? (f - 109 + 126) / 127 : 0;
+    const std::size_t f = (total + per - 1) / per;
+    const std::size_t d = f > 109 ? (f - 109 + per - 2) / (per - 1) : 0;
     if (f == fat_sectors && d == difat_sectors) break;
     fat_sectors = f, difat_sectors = d;
   }
   const std::size_t fat_start = next, difat_start = next + fat_sectors;
   const std::size_t total = difat_start + difat_sectors;
 
-  std::vector<std::uint32_t> fat(fat_sectors * 128, kFree);
+  std::vector<std::uint32_t> fat(fat_sectors * per, kFree);
   auto chain = [&](std::size_t first, std::size_t n) {
     for (std::size_t k = 0; k < n; ++k) fat[first + k] = k + 1 < n ? static_cast<std::uint32_t>(first + k + 1) : kEnd;
   };
@@ -248,9 +248,9 @@ std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std
   out.Raw(std::vector<std::byte>{std::byte{0xD0}, std::byte{0xCF}, std::byte{0x11}, std::byte{0xE0},
                                  std::byte{0xA1}, std::byte{0xB1}, std::byte{0x1A}, std::byte{0xE1}});
   for (int i = 0; i < 16; ++i) out.U8(0);
-  out.U16(0x003E).U16(3).U16(0xFFFE).U16(9).U16(6);
+  out.U16(0x003E).U16(static_cast<std::uint16_t>(version)).U16(0xFFFE).U16(version == 4 ? 12 : 9).U16(6);
   for (int i = 0; i < 6; ++i) out.U8(0);
-  out.U32(0).U32(static_cast<std::uint32_t>(fat_sectors)).U32(static_cast<std::uint32_t>(dir_start)).U32(0);
+  out.U32(version == 4 ? static_cast<std::uint32_t>(dir_sectors) : 0).U32(static_cast<std::uint32_t>(fat_sectors)).U32(static_cast<std::uint32_t>(dir_start)).U32(0);
   out.U32(4096);
   out.U32(minifat_sectors ? static_cast<std::uint32_t>(minifat_start) : kEnd).U32(static_cast<std::uint32_t>(minifat_sectors));
   out.U32(difat_sectors ? static_cast<std::uint32_t>(difat_start) : kEnd).U32(static_cast<std::uint32_t>(difat_sectors));
@@ -259,6 +259,7 @@ std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std
   auto pad = [&] {
     while (out.Size() % kSector) out.U8(0);
   };
+  pad();  // a version-4 header takes a whole 4096-byte sector
   for (std::size_t i = 0; i < streams.size(); ++i)
     if (streams[i].second.size() >= 4096) {
       out.Raw(streams[i].second);
@@ -279,8 +280,8 @@ std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std
   while (out.Size() < dir_begin + dir_sectors * kSector) PutDirEntry(out, u"", 0, kFree, kFree, kEnd, 0);
   for (std::uint32_t v : fat) out.U32(v);
   for (std::size_t d = 0; d < difat_sectors; ++d) {
-    for (std::size_t k = 0; k < 127; ++k) {
-      const std::size_t idx = 109 + d * 127 + k;
+    for (std::size_t k = 0; k + 1 < per; ++k) {
+      const std::size_t idx = 109 + d * (per - 1) + k;
       out.U32(idx < fat_sectors ? static_cast<std::uint32_t>(fat_start + idx) : kFree);
     }
     out.U32(d + 1 < difat_sectors ? static_cast<std::uint32_t>(difat_start + d + 1) : kEnd);

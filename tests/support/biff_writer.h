@@ -80,8 +80,10 @@ class BiffWriter {
 std::vector<std::byte> FormulaNumber(double v);
 std::vector<std::byte> FormulaSpecial(std::uint8_t kind, std::uint8_t value = 0);  // 0 string, 1 bool, 2 error, 3 empty
 
-// A compound file (version 3, 512-byte sectors) holding the named streams at the top level.
-std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std::vector<std::byte>>>& streams);
+// A compound file holding the named streams at the top level: version 3 (512-byte sectors) or
+// version 4 (4096-byte sectors).
+std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std::vector<std::byte>>>& streams,
+                                    int version = 3);
 // A compound file with one stream "Workbook".
 std::vector<std::byte> XlsFile(const std::vector<std::byte>& workbook_stream);
 
