@@ -109,6 +109,14 @@ TEST(XlsFixtures, XlwtWorkbookIn1904DateSystem) {
             book.Sheets.Items(0).Rows.All()[6].Cells.All()[0].StringIndex());
 }
 
+TEST(XlsFixtures, MergedRangeAfterAnEmbeddedChartIsKept) {
+  // Gnumeric writes the chart's substream inside the worksheet, then the merged range A4:D4.
+  TWorkbook book;
+  xls::Read(book, ReadFile(kDir / "gnumeric-chart-then-merged.xls"), nullptr);
+  ASSERT_EQ(book.Sheets.Count(), 1);
+  ExpectSheet(book, 0, "A1", {{"Základ", "10"}, {"Daň", "20"}, {"Celkem", "30"}, {"Za grafem", "", "", ""}});
+}
+
 TEST(XlsFixtures, FuzzFindingsLoadOrFailCleanly) {
   const auto dir = kDir / "fuzz";
   if (!std::filesystem::exists(dir)) GTEST_SKIP() << "no fuzz findings kept";
