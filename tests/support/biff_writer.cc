@@ -1,4 +1,4 @@
-#include "support/biff_writer.h"
+#include "biff_writer.h"
 
 #include <bit>
 #include <stdexcept>
