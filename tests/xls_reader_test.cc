@@ -260,6 +260,16 @@ TEST(XlsReader, GlobalsOnlyGiveNoSheets) {
   EXPECT_EQ(book.Sheets.Count(), 0);
 }
 
+TEST(XlsReader, ZeroPaddingAfterTheLastRecordEndsTheStream) {
+  BiffWriter w;
+  w.Globals({"S", "T"}).Bof(16).Label(0, 0, "x").Eof().Append(std::vector<std::byte>(10));  // T has no substream
+  TWorkbook book;
+  LoadStream(book, w);
+  ASSERT_EQ(book.Sheets.Count(), 2);
+  EXPECT_EQ(Texts(book, 0), (Grid{{"x"}}));
+  EXPECT_EQ(book.Sheets.Items(1).Rows.Count(), 0);
+}
+
 TEST(XlsReader, ProgressTexts) {
   struct Sink : ProgressSink {
     std::vector<std::string> texts;

@@ -9,9 +9,16 @@ namespace vestrano::xls {
 
 bool RecordIterator::Next(Record& record) {
   if (pos_ >= stream_.size()) return false;
-  if (stream_.size() - pos_ < 4)
+  if (stream_.size() - pos_ < 4) {
+    // Zero padding after the last record (some writers round the stream up) is not a record.
+    if (std::all_of(stream_.begin() + static_cast<std::ptrdiff_t>(pos_), stream_.end(),
+                    [](std::byte b) { return b == std::byte{0}; })) {
+      pos_ = stream_.size();
+      return false;
+    }
     throw EWorkbookFileError(std::string(kNotXlsMessage) + " The Workbook stream ends inside a record header at offset " +
                              std::to_string(pos_) + ".");
+  }
   ByteReader r(stream_.subspan(pos_, 4));
   record.type = r.U16();
   const std::uint16_t len = r.U16();
