@@ -213,7 +213,7 @@ class Reader {
       const std::uint16_t first_row = r.U16();
       r.Skip(2);
       const int first_col = Column(rec, r.U16()), last_col = Column(rec, r.U16());
-      Place({first_row, first_col, 0}, /*force_find=*/true);
+      EnsureCell(first_row, first_col);
       TExportRow& row = Row(first_row);
       if (row.Cells.Count() < last_col + 1) Grow(row, static_cast<std::size_t>(last_col) + 1);
     }
@@ -226,7 +226,7 @@ class Reader {
       r.Skip(2);
       const int first_col = Column(rec, r.U16());
       r.Skip(2);
-      Place({first_row, first_col, 0}, true);
+      EnsureCell(first_row, first_col);
     }
   }
   void OnHlink(const Record& rec, ByteReader& r) {
@@ -256,7 +256,7 @@ class Reader {
       if (url[i] == std::byte{0} && url[i + 1] == std::byte{0}) break;
       has_text = true;
     }
-    if (has_text) Place({first_row, first_col, 0}, true, CellKind::String);
+    if (has_text) EnsureCell(first_row, first_col, CellKind::String);
   }
 
  private:
@@ -299,18 +299,17 @@ class Reader {
 
   // The cell that a record at p creates: pads the row with empty cells up to the column, and
   // gives nullptr when the row already holds that column (the first record for a cell wins).
-  // With force_find the existing cell counts as found, and nothing is returned.
-  TExportCell* Place(Pos p, bool force_find = false, CellKind kind = CellKind::Empty) {
+  TExportCell* Place(Pos p) {
     TExportRow& row = Row(p.row);
     const auto col = static_cast<std::size_t>(p.col);
     if (row.Cells.All().size() > col) return nullptr;
     Grow(row, col + 1);
-    TExportCell& c = row.Cells.All()[col];
-    if (force_find) {
-      c.SetRaw(kind, 0, 0);
-      return nullptr;
-    }
-    return &c;
+    return &row.Cells.All()[col];
+  }
+
+  // Makes the cell exist (a new one of the given kind); an existing cell is left as it is.
+  void EnsureCell(std::uint16_t row, int col, CellKind kind = CellKind::Empty) {
+    if (TExportCell* c = Place({row, col, 0})) c->SetRaw(kind, 0, 0);
   }
 
   void SetText(TExportCell& c, std::string text, std::uint32_t format) {
