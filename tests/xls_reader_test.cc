@@ -339,6 +339,7 @@ TEST(XlsCompoundFile, StreamNamesAndContainers) {
       {"name in another case, beside other streams",
        test::CompoundFile({{"\x05SummaryInformation", std::vector<std::byte>(200)}, {"WORKBOOK", w.Stream()}}), ""},
       {"Book only", test::CompoundFile({{"Book", w.Stream()}}), old_format},
+      {"Book beside Workbook", test::CompoundFile({{"Book", std::vector<std::byte>(64)}, {"Workbook", w.Stream()}}), ""},
       {"neither", test::CompoundFile({{"Other", w.Stream()}}), kNotXls},
       {"ZIP package", zip, kNotXls},
       {"shorter than a header", std::vector<std::byte>(100), kNotXls},
