@@ -114,6 +114,7 @@ void TWorkbook::Clear() {
   strings_.emplace_back();  // index 0: the empty text
   formats_.clear();
   formats_.push_back(NumberFormat{});  // index 0: General
+  format_index_.clear();
   charged_ = 0;
 }
 
@@ -137,9 +138,11 @@ const std::string& TWorkbook::String(std::uint32_t index) const {
 
 std::uint32_t TWorkbook::InternFormat(std::string_view code, int builtin_id) {
   if (code.empty() && builtin_id < 0) return 0;
-  for (std::size_t i = 0; i < formats_.size(); ++i)
-    if (formats_[i].code == code && formats_[i].builtin_id == builtin_id)
-      return static_cast<std::uint32_t>(i);
+  std::string key = std::to_string(builtin_id);
+  key += '\n';
+  key += code;
+  const auto [it, added] = format_index_.try_emplace(std::move(key), static_cast<std::uint32_t>(formats_.size()));
+  if (!added) return it->second;
   NumberFormat f;
   f.code = std::string(code);
   f.builtin_id = builtin_id;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vestrano {
@@ -177,6 +178,8 @@ class TWorkbook {
  private:
   std::vector<std::string> strings_;
   std::vector<NumberFormat> formats_;
+  // Interned formats by code and built-in id, so a file with many formats interns in linear time.
+  std::unordered_map<std::string, std::uint32_t> format_index_;
   std::uint64_t charged_ = 0;
   std::uint64_t budget_ = kDefaultCellBudget;
 };
