@@ -43,11 +43,12 @@ std::vector<std::byte> ReadWholeFile(const std::string& file_name) {
     ::close(fd);
     throw fail(S_ISDIR(st.st_mode) ? EISDIR : err);
   }
-  std::vector<std::byte> data;
-  data.reserve(static_cast<std::size_t>(st.st_size));
-  std::byte buf[1 << 16];
+  // Read straight into the buffer; a file that grows meanwhile is read to its end all the same.
+  std::vector<std::byte> data(static_cast<std::size_t>(st.st_size) + 1);
+  std::size_t used = 0;
   for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (used == data.size()) data.resize(data.size() * 2);
+    const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       const int err = errno;
@@ -55,8 +56,9 @@ std::vector<std::byte> ReadWholeFile(const std::string& file_name) {
       throw fail(err);
     }
     if (n == 0) break;
-    data.insert(data.end(), buf, buf + n);
+    used += static_cast<std::size_t>(n);
   }
+  data.resize(used);
   ::close(fd);
   return data;
 }
