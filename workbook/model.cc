@@ -114,6 +114,7 @@ void TWorkbook::Clear() {
   strings_.emplace_back();  // index 0: the empty text
   formats_.clear();
   formats_.push_back(NumberFormat{});  // index 0: General
+  format_index_.clear();
   charged_ = 0;
 }
 
@@ -137,9 +138,12 @@ const std::string& TWorkbook::String(std::uint32_t index) const {
 
 std::uint32_t TWorkbook::InternFormat(std::string_view code, int builtin_id) {
   if (code.empty() && builtin_id < 0) return 0;
-  for (std::size_t i = 0; i < formats_.size(); ++i)
-    if (formats_[i].code == code && formats_[i].builtin_id == builtin_id)
-      return static_cast<std::uint32_t>(i);
+  std::string key(code);
+  key += '\x1f';
+  key += std::to_string(builtin_id);
+  auto [it, inserted] = format_index_.emplace(std::move(key), 0);
+  if (!inserted) return it->second;
+  it->second = static_cast<std::uint32_t>(formats_.size());
   NumberFormat f;
   f.code = std::string(code);
   f.builtin_id = builtin_id;

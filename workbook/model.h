@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vestrano {
@@ -176,6 +177,8 @@ class TWorkbook {
  private:
   std::vector<std::string> strings_;
   std::vector<NumberFormat> formats_;
+  // Code and built-in id to index, so that interning stays fast for files with many formats.
+  std::unordered_map<std::string, std::uint32_t> format_index_;
   std::uint64_t charged_ = 0;
   std::uint64_t budget_ = kDefaultCellBudget;
 };
