@@ -513,6 +513,35 @@ TEST(XlsxErrors, BadFilesGiveClearErrors) {
   }
 }
 
+TEST(XlsxErrors, EntitiesAreNeitherFetchedNorExpandedWithoutLimit) {
+  auto with_prolog = [](const std::string& dtd, const std::string& row) {
+    std::string sheet = SheetXml(row);
+    sheet.replace(0, sheet.find("<worksheet"), "<?xml version=\"1.0\"?>\n<!DOCTYPE worksheet [" + dtd + "]>\n");
+    return MinimalWorkbook({{"S", sheet}}).Bytes();
+  };
+  // An external entity is not fetched: the text holds nothing of the file.
+  TWorkbook external;
+  xlsx::Read(external,
+             with_prolog("<!ENTITY secret SYSTEM \"file:///etc/hostname\">",
+                         "<row><c t=\"inlineStr\"><is><t>x&secret;y</t></is></c></row>"),
+             nullptr);
+  EXPECT_EQ(Grid(external), "xy");
+  // Nested entities that would expand to gigabytes are refused by the parser.
+  std::string dtd = "<!ENTITY a \"aaaaaaaaaa\">";
+  for (char c = 'b'; c <= 'j'; ++c) {
+    dtd += std::string("<!ENTITY ") + c + " \"";
+    for (int i = 0; i < 10; ++i) dtd += std::string("&") + static_cast<char>(c - 1) + ";";
+    dtd += "\">";
+  }
+  TWorkbook laughs;
+  try {
+    xlsx::Read(laughs, with_prolog(dtd, "<row><c t=\"str\"><v>&j;&j;</v></c></row>"), nullptr);
+    EXPECT_LT(Cell(laughs, 0, 0).AsText(laughs).size(), 1000u);
+  } catch (const EWorkbookFileError& e) {
+    EXPECT_NE(std::string(e.what()).find("xl/worksheets/sheet1.xml"), std::string::npos);
+  }
+}
+
 TEST(XlsxErrors, WhatWasReadBeforeAFailureStays) {
   XlsxPackage p = MinimalWorkbook({{"Good", SheetXml("<row><c><v>1</v></c></row>")},
                                    {"Bad", SheetXml("<row><c><v>2</v></c><row>")}});

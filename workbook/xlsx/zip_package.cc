@@ -53,7 +53,11 @@ ZipPackage::ZipPackage(std::span<const std::byte> file) {
   }
   zip_error_fini(&error);
   const zip_int64_t count = zip_get_num_entries(archive_, 0);
-  if (count <= 0) throw EWorkbookFileError(kNotXlsx);
+  if (count <= 0) {  // an empty archive holds no workbook; the destructor will not run here
+    zip_discard(archive_);
+    archive_ = nullptr;
+    throw EWorkbookFileError(kNotXlsx);
+  }
   for (zip_int64_t i = 0; i < count; ++i) {
     const char* name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
     if (!name) continue;
