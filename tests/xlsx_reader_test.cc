@@ -513,6 +513,47 @@ TEST(XlsxErrors, BadFilesGiveClearErrors) {
   }
 }
 
+// The central directory's uncompressed size of a part, patched to a lie.
+std::vector<std::byte> WithDeclaredSize(std::vector<std::byte> zip, const std::string& part,
+                                        std::uint32_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(zip.data()), zip.size());
+  for (std::size_t at = bytes.find("PK\x01\x02"); at != std::string::npos;
+       at = bytes.find("PK\x01\x02", at + 4)) {
+    const auto u16 = [&](std::size_t o) {
+      return static_cast<std::size_t>(static_cast<unsigned char>(bytes[o])) |
+             static_cast<std::size_t>(static_cast<unsigned char>(bytes[o + 1])) << 8;
+    };
+    if (bytes.compare(at + 46, u16(at + 28), part) != 0) continue;
+    for (int i = 0; i < 4; ++i) zip[at + 24 + static_cast<std::size_t>(i)] = static_cast<std::byte>(size >> (8 * i));
+    return zip;
+  }
+  ADD_FAILURE() << part << " not found";
+  return zip;
+}
+
+TEST(XlsxErrors, SizesThatTheDirectoryLiesAboutAreRefused) {
+  std::string rows;
+  for (int r = 0; r < 2000; ++r) rows += "<row><c><v>1</v></c></row>";
+  const std::vector<std::byte> zip = MinimalWorkbook({{"S", SheetXml(rows)}}).Bytes();
+  const struct {
+    std::uint32_t size;
+    const char* message;
+  } cases[] = {
+      {100, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry inflates to more than its declared size"},
+      {2'000'000'000, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry would inflate to more than 1 GiB"},
+      {500'000'000, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry's compression ratio is not plausible"},
+  };
+  for (const auto& c : cases) {
+    TWorkbook book;
+    try {
+      xlsx::Read(book, WithDeclaredSize(zip, "xl/worksheets/sheet1.xml", c.size), nullptr);
+      ADD_FAILURE() << "no error for " << c.size;
+    } catch (const EWorkbookFileError& e) {
+      EXPECT_EQ(std::string(e.what()), c.message);
+    }
+  }
+}
+
 TEST(XlsxErrors, EntitiesAreNeitherFetchedNorExpandedWithoutLimit) {
   auto with_prolog = [](const std::string& dtd, const std::string& row) {
     std::string sheet = SheetXml(row);

@@ -182,15 +182,15 @@ int PullReader::ReadCallback(void* context, char* buffer, int len) {
 void PullReader::ErrorCallback(void* context, xmlError* error) {
   auto* self = static_cast<PullReader*>(context);
   if (!error || error->level < XML_ERR_ERROR) return;
-  // Keep the first fatal error: later ones tend to be consequences of it.
-  if (!self->error_.empty() && error->level != XML_ERR_FATAL) return;
-  if (!self->error_.empty() && self->error_[0] == 'F') return;
-  self->error_ = (error->level == XML_ERR_FATAL ? "F" : "E") + Where(self->part_, error);
+  // Keep the first fatal error (later ones tend to be its consequences), else the first error.
+  if (self->error_fatal_ || (!self->error_.empty() && error->level != XML_ERR_FATAL)) return;
+  self->error_ = Where(self->part_, error);
+  self->error_fatal_ = error->level == XML_ERR_FATAL;
 }
 
 void PullReader::FailFromParser() {
   if (stream_error_) std::rethrow_exception(stream_error_);
-  if (!error_.empty()) throw EWorkbookFileError(error_.substr(1));
+  if (!error_.empty()) throw EWorkbookFileError(error_);
   throw EWorkbookFileError("The part " + part_ + " is not well-formed XML (line " +
                            std::to_string(xmlTextReaderGetParserLineNumber(reader_)) + ").");
 }

@@ -152,6 +152,7 @@ class PullReader {
   PartStream& stream_;
   std::string part_;
   std::string error_;
+  bool error_fatal_ = false;
   std::exception_ptr stream_error_;
 };
 
