@@ -418,6 +418,21 @@ TEST(XlsxWorkbook, StrictFormAndAWorkbookPartElsewhere) {
   EXPECT_EQ(Grid(*book), "strict|2016-01-31");
 }
 
+TEST(XlsxWorkbook, APartMayDeclareAnotherEncoding) {
+  // "Čáp" in UTF-16 with a byte-order mark, and in windows-1250 by declaration.
+  std::string utf16 = "\xFF\xFE";
+  const std::string ascii = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>";
+  for (char c : ascii) utf16 += c, utf16 += '\0';
+  utf16 += std::string("\x0C\x01\xE1\x00p\x00", 6);
+  for (char c : std::string("</t></is></c></row></sheetData></worksheet>")) utf16 += c, utf16 += '\0';
+  XlsxPackage p = MinimalWorkbook({{"S", utf16}});
+  EXPECT_EQ(Grid(*Load(p)), "Čáp");
+  p.Replace("xl/worksheets/sheet1.xml",
+            "<?xml version=\"1.0\" encoding=\"windows-1250\"?><worksheet><sheetData><row>"
+            "<c t=\"inlineStr\"><is><t>\xC8\xE1p</t></is></c></row></sheetData></worksheet>");
+  EXPECT_EQ(Grid(*Load(p)), "Čáp");
+}
+
 TEST(XlsxWorkbook, PartNamesIgnoreCaseAndSeparators) {
   XlsxPackage p = MinimalWorkbook({{"S", SheetXml("<row><c><v>1</v></c></row>")}});
   p.Remove("xl/worksheets/sheet1.xml").Add("XL\\Worksheets\\Sheet1.XML", SheetXml("<row><c><v>7</v></c></row>"));

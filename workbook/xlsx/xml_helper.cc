@@ -116,7 +116,8 @@ XmlDocument::XmlDocument(std::string_view bytes, std::string part_name, bool rec
   xmlParserCtxt* ctxt = xmlNewParserCtxt();
   if (!ctxt) throw EWorkbookFileError("Out of memory while reading " + part_name + ".");
   const int options = kParseOptions | (recover ? XML_PARSE_RECOVER : 0);
-  doc_ = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, "UTF-8",
+  // No forced encoding: parts are UTF-8 as a rule, but a byte-order mark or declaration decides.
+  doc_ = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
                            options);
   const bool ok = doc_ && (recover || ctxt->wellFormed);
   if (!ok) {
@@ -158,7 +159,7 @@ std::string FragmentParser::Describe(const std::string& where) const {
 
 PullReader::PullReader(PartStream& stream, std::string part_name)
     : stream_(stream), part_(std::move(part_name)) {
-  reader_ = xmlReaderForIO(&PullReader::ReadCallback, nullptr, this, nullptr, "UTF-8",
+  reader_ = xmlReaderForIO(&PullReader::ReadCallback, nullptr, this, nullptr, nullptr,
                            kParseOptions);
   if (!reader_) throw EWorkbookFileError("Cannot read the part " + part_ + ".");
   xmlTextReaderSetStructuredErrorHandler(reader_, &PullReader::ErrorCallback, this);
