@@ -325,6 +325,42 @@ TEST(XlsxStructures, ARangeBeyondTheCellBudgetIsRefusedAtOnce) {
   }
 }
 
+TEST(XlsxStructures, ManyConditionalFormatsOverTheSameRowsEndInTime) {
+  // Identical ranges are skipped; ranges that each walk the rows again are bounded in total.
+  std::string same = "<conditionalFormatting sqref=\"A1:B50000\"><cfRule/></conditionalFormatting>";
+  std::string walking = same;
+  for (int k = 0; k < 5000; ++k)
+    same += "<conditionalFormatting sqref=\"A1:A50000\"><cfRule/></conditionalFormatting>";
+  for (int k = 1; k <= 200; ++k)
+    walking += "<conditionalFormatting sqref=\"A" + std::to_string(k) + ":A" + std::to_string(50000 + k) +
+               "\"><cfRule/></conditionalFormatting>";
+  const std::string data = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
+  TWorkbook a;
+  a.SetCellBudget(200000);
+  xlsx::Read(a, MinimalWorkbook({{"S", SheetXml(data, same)}}).Bytes(), nullptr);
+  EXPECT_EQ(a.Sheets.Items(0).Rows.Count(), 50000);
+  TWorkbook b;
+  b.SetCellBudget(200000);
+  try {
+    xlsx::Read(b, MinimalWorkbook({{"S", SheetXml(data, walking)}}).Bytes(), nullptr);
+    FAIL() << "no error";
+  } catch (const EWorkbookFileError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "The workbook is too large: its conditional formats cover more than 4000000 rows.");
+  }
+}
+
+TEST(XlsxRows, ARowNumberRepeatedManyTimesGrowsThatRow) {
+  std::string data;
+  for (int k = 0; k < 20000; ++k) data += "<row r=\"2\"><c><v>" + std::to_string(k) + "</v></c></row>";
+  auto book = OneSheet(data + "<row r=\"1\"><c><v>7</v></c></row>");
+  const TExportWorkSheet& s = book->Sheets.Items(0);
+  ASSERT_EQ(s.Rows.Count(), 2);
+  EXPECT_EQ(Cell(*book, 0, 0).AsText(*book), "7");
+  ASSERT_EQ(s.Rows.All()[1].Cells.Count(), 20000);
+  EXPECT_EQ(Cell(*book, 1, 19999).AsText(*book), "19999");
+}
+
 TEST(XlsxStructures, PicturesAndCommentsMakeTheirCellsExist) {
   const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
   const std::string rels_ns = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";

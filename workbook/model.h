@@ -173,6 +173,7 @@ class TWorkbook {
   // Counts n newly created cells or rows; raises EWorkbookFileError past the budget.
   void Charge(std::uint64_t n);
   void SetCellBudget(std::uint64_t budget) { budget_ = budget; }
+  std::uint64_t CellBudget() const { return budget_; }
 
  private:
   std::vector<std::string> strings_;

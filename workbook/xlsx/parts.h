@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "workbook/model.h"
@@ -32,7 +33,9 @@ inline bool IsRelType(const Relationship& r, std::string_view type) {
 std::vector<Relationship> ReadRelationships(const ZipPackage& package, std::string_view source_part);
 // The first relationship of the type (the last path segment, such as "worksheet"), or nullptr.
 const Relationship* FindRelationship(const std::vector<Relationship>& rels, std::string_view type);
-const Relationship* FindRelationshipById(const std::vector<Relationship>& rels, std::string_view id);
+// Relationships by id (the first of each id), for parts that look many of them up.
+std::unordered_map<std::string_view, const Relationship*> IndexById(
+    const std::vector<Relationship>& rels);
 // Target resolved against the folder of source_part: "/" at the start means the package root;
 // "." and ".." segments are followed.
 std::string ResolveTarget(std::string_view source_part, std::string_view target);
@@ -97,7 +100,11 @@ struct SheetContext {
   ProgressSink* progress;
   std::string progress_text;
   double progress_from = 0, progress_span = 1;
+  // Rows that conditional formats walked so far; each walk costs time even when it creates
+  // nothing, so the total is bounded (kStructureWorkPerCell times the cell budget).
+  std::uint64_t structure_work = 0;
 };
+inline constexpr std::uint64_t kStructureWorkPerCell = 20;
 void ReadWorksheet(SheetContext& ctx, const SheetEntry& entry, TExportWorkSheet& sheet);
 // Cells that anchored pictures and comments make exist.
 void ReadDrawingAnchors(const ZipPackage& package, const std::string& drawing_part,

@@ -86,11 +86,12 @@ const Relationship* FindRelationship(const std::vector<Relationship>& rels,
   return nullptr;
 }
 
-const Relationship* FindRelationshipById(const std::vector<Relationship>& rels,
-                                         std::string_view id) {
-  for (const Relationship& r : rels)
-    if (r.id == id) return &r;
-  return nullptr;
+std::unordered_map<std::string_view, const Relationship*> IndexById(
+    const std::vector<Relationship>& rels) {
+  std::unordered_map<std::string_view, const Relationship*> index;
+  index.reserve(rels.size());
+  for (const Relationship& r : rels) index.emplace(r.id, &r);
+  return index;
 }
 
 }  // namespace vestrano::xlsx

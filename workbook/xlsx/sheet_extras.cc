@@ -42,11 +42,13 @@ void ReadDrawingAnchors(const ZipPackage& package, const std::string& drawing_pa
   std::string bytes;
   if (!package.ReadWhole(drawing_part, bytes)) return;
   XmlDocument doc(bytes, package.NameOf(package.Find(drawing_part)));
+  const auto by_id = IndexById(rels);
   for (const xmlNode* anchor : Children(doc.Root())) {
     const xmlNode* pic = FirstChild(anchor, "pic");
     const xmlNode* blip = FirstChild(FirstChild(pic, "blipFill"), "blip");
     if (!blip) continue;
-    const Relationship* image = FindRelationshipById(rels, RelAttr(blip, "embed"));
+    const auto found = by_id.find(RelAttr(blip, "embed"));
+    const Relationship* image = found == by_id.end() ? nullptr : found->second;
     if (!image || image->external || !package.Has(image->target)) continue;
     const xmlNode* from = FirstChild(anchor, "from");
     int col = 0, row = 0;

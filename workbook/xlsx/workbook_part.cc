@@ -1,6 +1,7 @@
 // The workbook part and its relationships: which sheets there are, their order and names, the
 // date system, and where the shared strings and styles live.
 #include <algorithm>
+#include <unordered_map>
 
 #include "workbook/errors.h"
 #include "workbook/xlsx/parts.h"
@@ -56,15 +57,13 @@ WorkbookInfo ReadWorkbookPart(const ZipPackage& package, TWorkbook& book) {
   XmlDocument doc(bytes, package.NameOf(package.Find(workbook_part)));
   const xmlNode* root = doc.Root();
   if (IsElement(root, "workbook")) {
+    std::unordered_map<std::uint64_t, SheetEntry*> by_number;  // the first entry of each number
+    for (SheetEntry& e : info.sheets) by_number.emplace(e.rel_number, &e);
     for (const xmlNode* s : Children(FirstChild(root, "sheets"), "sheet")) {
       std::uint64_t number = 0;
       if (!DigitsNumber(RelAttr(s, "id"), number)) continue;
-      for (SheetEntry& e : info.sheets) {
-        if (e.rel_number == number) {
-          e.name = Attr(s, "name");
-          break;
-        }
-      }
+      const auto found = by_number.find(number);
+      if (found != by_number.end()) found->second->name = Attr(s, "name");
     }
     if (const xmlNode* pr = FirstChild(root, "workbookPr")) {
       std::string v;

@@ -54,7 +54,7 @@ class SheetReader {
  public:
   SheetReader(SheetContext& ctx, TExportWorkSheet& sheet, PullReader& x,
               const std::vector<Relationship>& rels, const PartStream& stream)
-      : ctx_(ctx), sheet_(sheet), book_(ctx.book), x_(x), rels_(rels), stream_(stream) {
+      : ctx_(ctx), sheet_(sheet), book_(ctx.book), x_(x), rels_(IndexById(rels)), stream_(stream) {
     n_sheetData_ = x.Intern("sheetData");
     n_row_ = x.Intern("row");
     n_c_ = x.Intern("c");
@@ -95,7 +95,7 @@ class SheetReader {
   TExportWorkSheet& sheet_;
   TWorkbook& book_;
   PullReader& x_;
-  const std::vector<Relationship>& rels_;
+  const std::unordered_map<std::string_view, const Relationship*> rels_;
   const PartStream& stream_;
   const xmlChar *n_sheetData_, *n_row_, *n_c_, *n_v_, *n_is_, *n_t_, *n_r_, *n_dimension_,
       *n_mergeCells_, *n_hyperlinks_, *n_rowBreaks_, *n_conditionalFormatting_;
@@ -103,6 +103,8 @@ class SheetReader {
   std::vector<TExportCell> cells_;  // the row being read, reused for every row
   std::size_t charged_in_row_ = 0;
   std::string v_, plain_, runs_, scratch_;
+  CellRange last_range_;
+  bool have_last_range_ = false;
   int last_row_ = 0;   // highest row number (1-based) that sheetData names
   int last_col_ = -1;  // highest column index that a cell of sheetData takes
   std::uint64_t cell_count_ = 0, next_progress_ = kProgressStep;
@@ -195,10 +197,15 @@ void SheetReader::ReadRow(bool preserve) {
   last_row_ = std::max(last_row_, index + 1);
   if (x_.IsEmptyElement()) return;
 
+  // A new row is read into the scratch row and then stored at its exact size; a row that
+  // exists already (its number came before) grows in place, so repeats cost no copies.
   std::vector<TExportCell>& stored = sheet_.Rows.Items(index).Cells.All();
-  cells_.assign(stored.begin(), stored.end());
-  const std::size_t before = cells_.size();
-  charged_in_row_ = before;
+  const bool fresh = stored.empty();
+  if (fresh)
+    cells_.clear();
+  else
+    cells_.swap(stored);
+  charged_in_row_ = cells_.size();
   bool ok = x_.Next();
   while (ok) {
     const int type = x_.Type();
@@ -215,12 +222,12 @@ void SheetReader::ReadRow(bool preserve) {
     }
     ok = x_.Next();
   }
-  if (cells_.size() > charged_in_row_) book_.Charge(cells_.size() - charged_in_row_);
-  if (cells_.size() != before) {
-    // Rows hold exactly their cells: the scratch row absorbs the growth.
-    std::vector<TExportCell>& dst = sheet_.Rows.Items(index).Cells.All();
-    dst.assign(cells_.begin(), cells_.end());
-  }
+  const std::size_t total = cells_.size();
+  if (fresh)
+    stored.assign(cells_.begin(), cells_.end());
+  else
+    cells_.swap(stored);
+  if (total > charged_in_row_) book_.Charge(total - charged_in_row_);
 }
 
 bool SheetReader::ReadText(std::string& out, bool preserve) {
@@ -435,6 +442,16 @@ bool SheetReader::Clip(CellRange& r) const {
 }
 
 void SheetReader::MakeRangeExist(const CellRange& r) {
+  // Cells only grow, so a range inside the one applied before has nothing left to create.
+  if (have_last_range_ && r.first_row >= last_range_.first_row &&
+      r.last_row <= last_range_.last_row && r.last_col <= last_range_.last_col)
+    return;
+  last_range_ = r, have_last_range_ = true;
+  ctx_.structure_work += static_cast<std::uint64_t>(r.last_row - r.first_row + 1);
+  if (ctx_.structure_work > kStructureWorkPerCell * book_.CellBudget())
+    throw EWorkbookFileError("The workbook is too large: its conditional formats cover more than " +
+                             std::to_string(kStructureWorkPerCell * book_.CellBudget()) +
+                             " rows.");
   // Count first, so that a huge range is refused before anything is allocated.
   std::uint64_t needed = 0;
   for (int row = r.first_row; row <= r.last_row; ++row) {
@@ -457,7 +474,8 @@ void SheetReader::ApplyStructure(const xmlNode* n) {
         sheet_.CoverMergedRange(r.first_col, r.first_row, r.last_col);
   } else if (name == "hyperlinks") {
     for (const xmlNode* h : Children(n, "hyperlink")) {
-      const Relationship* rel = FindRelationshipById(rels_, RelAttr(h, "id"));
+      const auto found = rels_.find(RelAttr(h, "id"));
+      const Relationship* rel = found == rels_.end() ? nullptr : found->second;
       if (!rel || !rel->external || !IsRelType(*rel, "hyperlink")) continue;
       if (ParseRange(Attr(h, "ref"), r) && Clip(r))
         sheet_.FindCreateCell(r.first_col, r.first_row, CellKind::String);
