@@ -564,41 +564,51 @@ TEST(XlsxErrors, BadFilesGiveClearErrors) {
   }
 }
 
-// The central directory's uncompressed size of a part, patched to a lie.
-std::vector<std::byte> WithDeclaredSize(std::vector<std::byte> zip, const std::string& part,
-                                        std::uint32_t size) {
+// A little-endian field of a part's central directory record (offset 10: the compression
+// method, 24: the uncompressed size), patched; the method also in the local header.
+std::vector<std::byte> PatchDirectory(std::vector<std::byte> zip, const std::string& part,
+                                      std::size_t offset, std::uint32_t value, int width) {
   const std::string bytes(reinterpret_cast<const char*>(zip.data()), zip.size());
+  const auto u16 = [&](std::size_t o) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(bytes[o])) |
+           static_cast<std::size_t>(static_cast<unsigned char>(bytes[o + 1])) << 8;
+  };
+  const auto put = [&](std::size_t at) {
+    for (int i = 0; i < width; ++i)
+      zip[at + static_cast<std::size_t>(i)] = static_cast<std::byte>(value >> (8 * i));
+  };
+  bool found = false;
   for (std::size_t at = bytes.find("PK\x01\x02"); at != std::string::npos;
-       at = bytes.find("PK\x01\x02", at + 4)) {
-    const auto u16 = [&](std::size_t o) {
-      return static_cast<std::size_t>(static_cast<unsigned char>(bytes[o])) |
-             static_cast<std::size_t>(static_cast<unsigned char>(bytes[o + 1])) << 8;
-    };
-    if (bytes.compare(at + 46, u16(at + 28), part) != 0) continue;
-    for (int i = 0; i < 4; ++i) zip[at + 24 + static_cast<std::size_t>(i)] = static_cast<std::byte>(size >> (8 * i));
-    return zip;
-  }
-  ADD_FAILURE() << part << " not found";
+       at = bytes.find("PK\x01\x02", at + 4))
+    if (bytes.compare(at + 46, u16(at + 28), part) == 0) put(at + offset), found = true;
+  for (std::size_t at = bytes.find("PK\x03\x04"); offset == 10 && at != std::string::npos;
+       at = bytes.find("PK\x03\x04", at + 4))
+    if (bytes.compare(at + 30, u16(at + 26), part) == 0) put(at + 8);
+  EXPECT_TRUE(found) << part;
   return zip;
 }
 
-TEST(XlsxErrors, SizesThatTheDirectoryLiesAboutAreRefused) {
+TEST(XlsxErrors, DamagedEntriesNameTheirFault) {
   std::string rows;
   for (int r = 0; r < 2000; ++r) rows += "<row><c><v>1</v></c></row>";
   const std::vector<std::byte> zip = MinimalWorkbook({{"S", SheetXml(rows)}}).Bytes();
+  const std::string part = "xl/worksheets/sheet1.xml";
   const struct {
-    std::uint32_t size;
+    std::size_t offset;
+    std::uint32_t value;
+    int width;
     const char* message;
   } cases[] = {
-      {100, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry inflates to more than its declared size"},
-      {2'000'000'000, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry would inflate to more than 1 GiB"},
-      {500'000'000, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry's compression ratio is not plausible"},
+      {24, 100, 4, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry inflates to more than its declared size"},
+      {24, 2'000'000'000, 4, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry would inflate to more than 1 GiB"},
+      {24, 500'000'000, 4, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry's compression ratio is not plausible"},
+      {10, 12, 2, "The ZIP entry xl/worksheets/sheet1.xml is damaged: Compressed data invalid"},
   };
   for (const auto& c : cases) {
     TWorkbook book;
     try {
-      xlsx::Read(book, WithDeclaredSize(zip, "xl/worksheets/sheet1.xml", c.size), nullptr);
-      ADD_FAILURE() << "no error for " << c.size;
+      xlsx::Read(book, PatchDirectory(zip, part, c.offset, c.value, c.width), nullptr);
+      ADD_FAILURE() << "no error for " << c.message;
     } catch (const EWorkbookFileError& e) {
       EXPECT_EQ(std::string(e.what()), c.message);
     }
