@@ -44,7 +44,8 @@ std::string SheetXml(int rows, int sheet, int& next_unique, int unique_base) {
       const std::string ref = Col(c) + rs;
       switch (c) {
         case 0:
-          data += "<c r=\"" + ref + "\" t=\"s\"><v>" + std::to_string(unique_base + next_unique++) + "</v></c>";
+          data += "<c r=\"" + ref + "\" t=\"s\"><v>" + std::to_string(unique_base + next_unique++) +
+                  "</v></c>";
           break;
         case 1:
           data += "<c r=\"" + ref + "\" t=\"s\"><v>" + std::to_string(r % 50) + "</v></c>";
@@ -54,7 +55,8 @@ std::string SheetXml(int rows, int sheet, int& next_unique, int unique_base) {
           break;
         case 3:
         case 10:
-          data += "<c r=\"" + ref + "\" s=\"1\"><v>" + std::to_string(42370 + (r + sheet) % 1500) + "</v></c>";
+          data += "<c r=\"" + ref + "\" s=\"1\"><v>" + std::to_string(42370 + (r + sheet) % 1500) +
+                  "</v></c>";
           break;
         case 11:
           data += "<c r=\"" + ref + "\"><v>" + std::to_string(r * 7 % 100000) + "</v></c>";
@@ -68,7 +70,9 @@ std::string SheetXml(int rows, int sheet, int& next_unique, int unique_base) {
     }
     data += "</row>";
   }
-  return vestrano::test::SheetXml(data, "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>",
+  return vestrano::test::SheetXml(data,
+                                  "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" "
+                                  "bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>",
                                   "<dimension ref=\"A1:L" + std::to_string(rows) + "\"/>");
 }
 
@@ -80,11 +84,15 @@ void Generate(int rows, const std::string& path) {
   std::string b2 = SheetXml(rows, 1, next_unique, unique_base);
   std::vector<std::string> si;
   si.reserve(static_cast<std::size_t>(unique_base + next_unique));
-  for (int i = 0; i < 50; ++i) si.push_back("<si><t>Partner s.r.o. " + std::to_string(i) + "</t></si>");
-  for (int i = 0; i < 1000; ++i) si.push_back("<si><t>CZ" + std::to_string(10000000 + i * 7919) + "</t></si>");
-  for (int i = 0; i < next_unique; ++i) si.push_back("<si><t>FV2016-" + std::to_string(100000 + i) + "</t></si>");
+  for (int i = 0; i < 50; ++i)
+    si.push_back("<si><t>Partner s.r.o. " + std::to_string(i) + "</t></si>");
+  for (int i = 0; i < 1000; ++i)
+    si.push_back("<si><t>CZ" + std::to_string(10000000 + i * 7919) + "</t></si>");
+  for (int i = 0; i < next_unique; ++i)
+    si.push_back("<si><t>FV2016-" + std::to_string(100000 + i) + "</t></si>");
   const std::string styles = vestrano::test::StylesXml(
-      "<numFmt numFmtId=\"164\" formatCode=\"d.m.yyyy\"/><numFmt numFmtId=\"165\" formatCode=\"#,##0.00\\ &quot;Kč&quot;\"/>",
+      "<numFmt numFmtId=\"164\" formatCode=\"d.m.yyyy\"/><numFmt numFmtId=\"165\" "
+      "formatCode=\"#,##0.00\\ &quot;Kč&quot;\"/>",
       {0, 164, 165});
   vestrano::test::MinimalWorkbook({{"A4", std::move(a4)}, {"B2", std::move(b2)}},
                                   vestrano::test::SharedStringsXml(si), styles)
@@ -112,7 +120,8 @@ int LoadOnce(const char* path) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::uint64_t cells = 0;
   for (int i = 0; i < book.Sheets.Count(); ++i)
-    for (const auto& row : book.Sheets.Items(i).Rows.All()) cells += static_cast<std::uint64_t>(row.Cells.Count());
+    for (const auto& row : book.Sheets.Items(i).Rows.All())
+      cells += static_cast<std::uint64_t>(row.Cells.Count());
   struct rusage ru {};
   getrusage(RUSAGE_SELF, &ru);
   const double cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +

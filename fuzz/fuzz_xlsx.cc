@@ -41,7 +41,8 @@ bool Unpack(const std::uint8_t* data, std::size_t size, std::vector<Entry>& entr
   const zip_int64_t n = zip_get_num_entries(za, 0);
   for (zip_int64_t i = 0; i < n && i < 64; ++i) {
     zip_stat_t st;
-    if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 || st.size > (1 << 20)) continue;
+    if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 || st.size > (1 << 20))
+      continue;
     zip_file_t* f = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
     if (!f) continue;
     Entry e;
@@ -102,7 +103,8 @@ extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t s
     entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(rng() % entries.size()));
   } else if (action == 1) {
     for (char& c : e.name)
-      if (rng() % 4 == 0) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c == '/' ? '\\' : c);
+      if (rng() % 4 == 0)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c == '/' ? '\\' : c);
   } else {
     const std::size_t old = e.content.size();
     e.content.resize(old * 2 + 64);

@@ -57,7 +57,9 @@ const std::string kFixtures = VESTRANO_SOURCE_DIR "/tests/fixtures/xlsx";
 
 TEST(XlsxFiles, WorkbooksOfRealWriters) {
   const Expected cases[] = {
-      {"openpyxl-types.xlsx", {"A4"}, 0,
+      {"openpyxl-types.xlsx",
+       {"A4"},
+       0,
        "Ev. číslo|DIČ|DUZP|Základ|Poznámka\n"
        "FV-1|CZ12345678|2016-01-31|1234.5|  mezery  \n"
        "FV-2|CZ87654321|2016-02-29 12:30:00|-0.25|řádek 1\r\nřádek 2\n"
@@ -65,7 +67,9 @@ TEST(XlsxFiles, WorkbooksOfRealWriters) {
        "~|~|~|~|~\n"  // the whole-column conditional format on E ends with the last row
        "sloučeno|~|~|~|~"},
       {"openpyxl-iso-dates.xlsx", {"B2"}, 0, "DUZP|Čas\n2016-01-31|2016-01-31 18:45:10"},
-      {"xlsxwriter-structures.xlsx", {"A1"}, 0,
+      {"xlsxwriter-structures.xlsx",
+       {"A1"},
+       0,
        "Kód| Tab\tulka |1|0\n"
        "2016-01-31|1500000|3000000|ab\n"
        "\n"
@@ -76,7 +80,9 @@ TEST(XlsxFiles, WorkbooksOfRealWriters) {
        "~|~|~\n"  // the picture anchored at C8
        "\n\n"},   // the manual break after row 10
       {"xlsxwriter-1904.xlsx", {"Hlavička"}, 0, "2016-01-31|40938"},
-      {"libreoffice-calc.xlsx", {"Subjekt", "A1"}, 0,
+      {"libreoffice-calc.xlsx",
+       {"Subjekt", "A1"},
+       0,
        "Název|Firma a.s.\r\ndruhý řádek\n12345678|2016-01-31|1\n\nspojeno|~|0.1"},
       {"libreoffice-calc.xlsx", {"Subjekt", "A1"}, 1, "<&> \"uvozovky\""},
       {"gnumeric-ssconvert.xlsx", {"B1"}, 0, "Doklad|Částka\nDD-7|99.95|~|2016-01-31\n\n1|~"},
@@ -125,14 +131,17 @@ TEST(XlsxFiles, CellTextsOfWorkbooksSavedByExcel) {
       {"image01.xlsx", {"Sheet1"}, 0, "\n\n\n\n\n\n\n\n~|~|~|~|~"},
       {"chartsheet02.xlsx", {"Sheet1", "Sheet2"}, 1, ""},
       // Only _x000D_ is an escape here; the rest of that form stays as written.
-      {"shared_strings02.xlsx", {"Sheet1"}, 0,
+      {"shared_strings02.xlsx",
+       {"Sheet1"},
+       0,
        "_\n_x\n_x0\n_x00\n_x000\n_x0000\n_x005F_x0000_\n_x005F_x005F_\n_x000G_\n_X0000_\n"
        "_x005F_x000a_\n_x005F_x000A_\n_x005F_x0000__x005F_x0000_\n__x005F_x0000__"},
   };
   for (const Expected& e : cases) Check(kExcelMade, e);
   TWorkbook polish;
   polish.LoadFromFile(kExcelMade + "/unicode_polish_utf8.xlsx");
-  EXPECT_EQ(polish.Sheets.Items(0).Rows.All()[0].Cells.Items(0).AsText(polish), "WŚRÓD NOCNEJ CISZY");
+  EXPECT_EQ(polish.Sheets.Items(0).Rows.All()[0].Cells.Items(0).AsText(polish),
+            "WŚRÓD NOCNEJ CISZY");
   EXPECT_EQ(polish.Sheets.Items(0).Rows.All()[2].Cells.Items(0).AsText(polish),
             "Wśród nocnej ciszy głos się rozchodzi:");
 }

@@ -1,5 +1,7 @@
 // The package reader on hand-made packages: every cell type, the structures that make rows and
 // cells exist, part lookup, and the mended readings of real files.
+#include "workbook/xlsx/xlsx_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,7 +11,6 @@
 #include "support/xlsx_package.h"
 #include "workbook/errors.h"
 #include "workbook/model.h"
-#include "workbook/xlsx/xlsx_reader.h"
 
 namespace vestrano {
 namespace {
@@ -54,7 +55,8 @@ const TExportCell& Cell(const TWorkbook& book, int row, int col, int sheet = 0) 
 }
 
 TEST(XlsxCells, ValuesOfEveryTypeGiveTheirTexts) {
-  const std::string sst = SharedStringsXml({"<si><t>Zero</t></si>", "<si/>", "<si><t>Two</t></si>"});
+  const std::string sst =
+      SharedStringsXml({"<si><t>Zero</t></si>", "<si/>", "<si><t>Two</t></si>"});
   const std::string styles = StylesXml(
       "<numFmt numFmtId=\"164\" formatCode=\"d.m.yyyy\"/>"
       "<numFmt numFmtId=\"165\" formatCode=\"d.m.yyyy h:mm\"/>",
@@ -123,24 +125,26 @@ TEST(XlsxCells, DateSystem1904ShiftsStoredNumbersButNotIsoDates) {
       "", "", styles, "<workbookPr date1904=\"1\"/>");
   EXPECT_TRUE(book->Date1904);
   EXPECT_EQ(Grid(*book), "2016-01-31|2016-01-31|40938");
-  for (const char* pr : {"<workbookPr date1904=\"true\"/>", "<workbookPr date1904=\"0\"/>",
-                         "<workbookPr/>"}) {
-    auto b = OneSheet("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>40938</v></c></row>", "", "", styles, pr);
+  for (const char* pr :
+       {"<workbookPr date1904=\"true\"/>", "<workbookPr date1904=\"0\"/>", "<workbookPr/>"}) {
+    auto b =
+        OneSheet("<row r=\"1\"><c r=\"A1\" s=\"1\"><v>40938</v></c></row>", "", "", styles, pr);
     EXPECT_EQ(b->Date1904, std::string(pr).find("\"true\"") != std::string::npos) << pr;
   }
 }
 
 TEST(XlsxCells, FormatCodeComesFromTheStyle) {
-  const std::string styles =
-      StylesXml("<numFmt numFmtId=\"164\" formatCode=\"#,##0.00\\ &quot;Kč&quot;\"/>", {0, 164, 14, 7});
+  const std::string styles = StylesXml(
+      "<numFmt numFmtId=\"164\" formatCode=\"#,##0.00\\ &quot;Kč&quot;\"/>", {0, 164, 14, 7});
   auto book = OneSheet(
       "<row r=\"1\"><c r=\"A1\" s=\"1\"><v>5</v></c><c r=\"B1\" s=\"2\"><v>5</v></c>"
-      "<c r=\"C1\" s=\"3\"><v>5</v></c><c r=\"D1\" s=\"1\"/><c r=\"E1\" t=\"s\" s=\"1\"><v>0</v></c></row>",
+      "<c r=\"C1\" s=\"3\"><v>5</v></c><c r=\"D1\" s=\"1\"/><c r=\"E1\" t=\"s\" "
+      "s=\"1\"><v>0</v></c></row>",
       "", "", styles);
   EXPECT_EQ(Cell(*book, 0, 0).FormatCode(*book), "#,##0.00\\ \"Kč\"");
   EXPECT_EQ(Cell(*book, 0, 0).Kind(), CellKind::Currency);
   EXPECT_EQ(book->Format(Cell(*book, 0, 1).FormatIndex()).builtin_id, 14);
-  EXPECT_EQ(Cell(*book, 0, 2).FormatCode(*book), "");  // id 7 is not built in: General
+  EXPECT_EQ(Cell(*book, 0, 2).FormatCode(*book), "");    // id 7 is not built in: General
   EXPECT_EQ(Cell(*book, 0, 3).Kind(), CellKind::Empty);  // a style and no value
   EXPECT_EQ(Cell(*book, 0, 3).FormatCode(*book), "#,##0.00\\ \"Kč\"");
   // Formats are interned once per style, not per cell.
@@ -159,9 +163,11 @@ TEST(XlsxRows, RowsAndColumnsLandWhereTheFileSays) {
       {"<row><c><v>1</v></c><c><v>2</v></c></row><row><c r=\"B9\"><v>3</v></c></row>",
        "1|2\n~|3"},  // no r: appended; the row part of a cell reference is not used
       {"<row r=\"2\"><c r=\"C2\"><v>1</v></c><c r=\"A2\"><v>2</v></c></row>", "\n~|~|1|2"},
-      {"<row r=\"3\"><c r=\"B3\"><v>1</v></c></row><row r=\"1\"/><row r=\"3\"><c r=\"D3\"><v>2</v></c></row>",
+      {"<row r=\"3\"><c r=\"B3\"><v>1</v></c></row><row r=\"1\"/><row r=\"3\"><c "
+       "r=\"D3\"><v>2</v></c></row>",
        "\n\n~|1|~|2"},  // a row number that exists again reuses the row
-      {"<row r=\"1\"><c r=\"AA1\"><v>1</v></c></row>", "~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|1"},
+      {"<row r=\"1\"><c r=\"AA1\"><v>1</v></c></row>",
+       "~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|~|1"},
       {"<row r=\"0\"><c r=\"A1\"><v>1</v></c></row><row r=\"x\"/>", "1\n"},
       {"<row r=\"1\"><c r=\"1A1\"><v>1</v></c><c r=\"ABCD1\"><v>2</v></c></row>", "1|2"},
       {"<row r=\"2\"/>", "\n"},
@@ -218,7 +224,8 @@ TEST(XlsxSharedStrings, EntriesAreCutAndResolvedExactly) {
 
 TEST(XlsxSharedStrings, EachStringIsPooledOnce) {
   auto book = OneSheet(
-      "<row><c t=\"s\"><v>0</v></c><c t=\"s\"><v>0</v></c><c t=\"s\"><v>1</v></c><c t=\"s\"><v>0</v></c></row>",
+      "<row><c t=\"s\"><v>0</v></c><c t=\"s\"><v>0</v></c><c t=\"s\"><v>1</v></c><c "
+      "t=\"s\"><v>0</v></c></row>",
       "", SharedStringsXml({"<si><t>same</t></si>", "<si><t>other</t></si>"}));
   EXPECT_EQ(Cell(*book, 0, 0).StringIndex(), Cell(*book, 0, 1).StringIndex());
   EXPECT_EQ(Cell(*book, 0, 0).StringIndex(), Cell(*book, 0, 3).StringIndex());
@@ -228,16 +235,18 @@ TEST(XlsxSharedStrings, EachStringIsPooledOnce) {
 TEST(XlsxSharedStrings, PrefixedElementsAndOddPartNames) {
   const std::string sst =
       "<x:sst xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-      "<x:si><x:t>one</x:t></x:si><x:si><x:r><x:t>tw</x:t></x:r><x:r><x:t>o</x:t></x:r></x:si></x:sst>";
+      "<x:si><x:t>one</x:t></x:si><x:si><x:r><x:t>tw</x:t></x:r><x:r><x:t>o</x:t></x:r></x:si></"
+      "x:sst>";
   XlsxPackage p = MinimalWorkbook(
       {{"S", SheetXml("<row><c t=\"s\"><v>0</v></c><c t=\"s\"><v>1</v></c></row>")}}, sst);
   EXPECT_EQ(Grid(*Load(p)), "one|two");
   // The part found without its relationship, under another letter case.
   p.Remove("xl/sharedStrings.xml").Add("xl/SharedStrings.xml", sst);
-  p.Replace("xl/_rels/workbook.xml.rels",
-            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-            "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-            "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>");
+  p.Replace(
+      "xl/_rels/workbook.xml.rels",
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+      "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>");
   EXPECT_EQ(Grid(*Load(p)), "one|two");
   // No table at all: every shared-string cell is an empty string.
   p.Remove("xl/SharedStrings.xml");
@@ -271,7 +280,8 @@ TEST(XlsxStructures, MergedRangesHyperlinksBreaksAndConditionalFormats) {
        "1\n~|~|"},
       // Whole columns and rows end where the sheet's own cells end.
       {"<row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"3\"><c r=\"C3\"><v>3</v></c></row>",
-       "<conditionalFormatting sqref=\"B1:B1048576\"><cfRule type=\"expression\"/></conditionalFormatting>",
+       "<conditionalFormatting sqref=\"B1:B1048576\"><cfRule "
+       "type=\"expression\"/></conditionalFormatting>",
        "1|~\n~|~\n~|~|3"},
       {"<row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"2\"><c r=\"B2\"><v>2</v></c></row>",
        "<conditionalFormatting sqref=\"A:A\"><cfRule/></conditionalFormatting>"
@@ -297,7 +307,8 @@ TEST(XlsxStructures, MergedRangesHyperlinksBreaksAndConditionalFormats) {
     p.Add("xl/worksheets/_rels/sheet1.xml.rels", rels);
     EXPECT_EQ(Grid(*Load(p)), c.grid);
   }
-  auto before = Load(MinimalWorkbook({{"S", SheetXml("", "", "<mergeCells><mergeCell ref=\"A1:C3\"/></mergeCells>")}}));
+  auto before = Load(MinimalWorkbook(
+      {{"S", SheetXml("", "", "<mergeCells><mergeCell ref=\"A1:C3\"/></mergeCells>")}}));
   EXPECT_EQ(before->Sheets.Items(0).Rows.Count(), 0);
 }
 
@@ -307,11 +318,13 @@ TEST(XlsxStructures, ConditionalFormatOverDataMakesEveryRowOfTheRange) {
     data += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) + "\"><v>" +
             std::to_string(r) + "</v></c></row>";
   auto book = OneSheet(
-      data, "<conditionalFormatting sqref=\"A2:F300\"><cfRule type=\"cellIs\"/></conditionalFormatting>");
+      data,
+      "<conditionalFormatting sqref=\"A2:F300\"><cfRule type=\"cellIs\"/></conditionalFormatting>");
   const TExportWorkSheet& s = book->Sheets.Items(0);
   ASSERT_EQ(s.Rows.Count(), 300);
   EXPECT_EQ(s.Rows.All()[0].Cells.Count(), 1);
-  for (int r = 1; r < 300; ++r) EXPECT_EQ(s.Rows.All()[static_cast<std::size_t>(r)].Cells.Count(), 6) << r;
+  for (int r = 1; r < 300; ++r)
+    EXPECT_EQ(s.Rows.All()[static_cast<std::size_t>(r)].Cells.Count(), 6) << r;
   EXPECT_EQ(Cell(*book, 19, 0).AsText(*book), "20");
 }
 
@@ -332,8 +345,8 @@ TEST(XlsxStructures, ManyConditionalFormatsOverTheSameRowsEndInTime) {
   for (int k = 0; k < 5000; ++k)
     same += "<conditionalFormatting sqref=\"A1:A50000\"><cfRule/></conditionalFormatting>";
   for (int k = 1; k <= 200; ++k)
-    walking += "<conditionalFormatting sqref=\"A" + std::to_string(k) + ":A" + std::to_string(50000 + k) +
-               "\"><cfRule/></conditionalFormatting>";
+    walking += "<conditionalFormatting sqref=\"A" + std::to_string(k) + ":A" +
+               std::to_string(50000 + k) + "\"><cfRule/></conditionalFormatting>";
   const std::string data = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>";
   TWorkbook a;
   a.SetCellBudget(200000);
@@ -352,7 +365,8 @@ TEST(XlsxStructures, ManyConditionalFormatsOverTheSameRowsEndInTime) {
 
 TEST(XlsxRows, ARowNumberRepeatedManyTimesGrowsThatRow) {
   std::string data;
-  for (int k = 0; k < 20000; ++k) data += "<row r=\"2\"><c><v>" + std::to_string(k) + "</v></c></row>";
+  for (int k = 0; k < 20000; ++k)
+    data += "<row r=\"2\"><c><v>" + std::to_string(k) + "</v></c></row>";
   auto book = OneSheet(data + "<row r=\"1\"><c><v>7</v></c></row>");
   const TExportWorkSheet& s = book->Sheets.Items(0);
   ASSERT_EQ(s.Rows.Count(), 2);
@@ -363,33 +377,44 @@ TEST(XlsxRows, ARowNumberRepeatedManyTimesGrowsThatRow) {
 
 TEST(XlsxStructures, PicturesAndCommentsMakeTheirCellsExist) {
   const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
-  const std::string rels_ns = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+  const std::string rels_ns =
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
   XlsxPackage p = MinimalWorkbook({{"S", SheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")}});
   p.Add("xl/worksheets/_rels/sheet1.xml.rels",
-        rels_ns + "<Relationship Id=\"rId1\" Type=\"" + rel + "drawing\" Target=\"../drawings/drawing1.xml\"/>" +
+        rels_ns + "<Relationship Id=\"rId1\" Type=\"" + rel +
+            "drawing\" Target=\"../drawings/drawing1.xml\"/>" +
             "<Relationship Id=\"rId2\" Type=\"" + rel + "comments\" Target=\"../comments1.xml\"/>" +
-            "<Relationship Id=\"rId3\" Type=\"" + rel + "vmlDrawing\" Target=\"../drawings/vmlDrawing1.vml\"/>" +
-            "</Relationships>");
-  p.Add("xl/drawings/drawing1.xml",
-        "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
-        "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
-        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-        "<xdr:twoCellAnchor><xdr:from><xdr:col>2</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>4</xdr:row>"
-        "</xdr:from><xdr:to><xdr:col>5</xdr:col><xdr:row>9</xdr:row></xdr:to><xdr:pic><xdr:blipFill>"
-        "<a:blip r:embed=\"rId1\"/></xdr:blipFill></xdr:pic><xdr:clientData/></xdr:twoCellAnchor>"
-        "<xdr:oneCellAnchor><xdr:from><xdr:col>7</xdr:col><xdr:row>7</xdr:row></xdr:from><xdr:pic>"
-        "<xdr:blipFill><a:blip r:embed=\"rId9\"/></xdr:blipFill></xdr:pic></xdr:oneCellAnchor></xdr:wsDr>");
+            "<Relationship Id=\"rId3\" Type=\"" + rel +
+            "vmlDrawing\" Target=\"../drawings/vmlDrawing1.vml\"/>" + "</Relationships>");
+  p.Add(
+      "xl/drawings/drawing1.xml",
+      "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
+      "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+      "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+      "<xdr:twoCellAnchor><xdr:from><xdr:col>2</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>4</"
+      "xdr:row>"
+      "</xdr:from><xdr:to><xdr:col>5</xdr:col><xdr:row>9</xdr:row></xdr:to><xdr:pic><xdr:blipFill>"
+      "<a:blip r:embed=\"rId1\"/></xdr:blipFill></xdr:pic><xdr:clientData/></xdr:twoCellAnchor>"
+      "<xdr:oneCellAnchor><xdr:from><xdr:col>7</xdr:col><xdr:row>7</xdr:row></xdr:from><xdr:pic>"
+      "<xdr:blipFill><a:blip "
+      "r:embed=\"rId9\"/></xdr:blipFill></xdr:pic></xdr:oneCellAnchor></xdr:wsDr>");
   p.Add("xl/drawings/_rels/drawing1.xml.rels",
-        rels_ns + "<Relationship Id=\"rId1\" Type=\"" + rel + "image\" Target=\"../media/image1.png\"/></Relationships>");
+        rels_ns + "<Relationship Id=\"rId1\" Type=\"" + rel +
+            "image\" Target=\"../media/image1.png\"/></Relationships>");
   p.Add("xl/media/image1.png", "PNG");
-  p.Add("xl/comments1.xml",
-        "<comments xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors><author>a</author>"
-        "</authors><commentList><comment ref=\"B2\" authorId=\"0\"><text><t>note</t></text></comment>"
-        "</commentList></comments>");
+  p.Add(
+      "xl/comments1.xml",
+      "<comments "
+      "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors><author>a</"
+      "author>"
+      "</authors><commentList><comment ref=\"B2\" authorId=\"0\"><text><t>note</t></text></comment>"
+      "</commentList></comments>");
   // Legacy VML as Excel writes it, with an unclosed <br>.
   p.Add("xl/drawings/vmlDrawing1.vml",
-        "<xml xmlns:v=\"urn:schemas-microsoft-com:vml\" xmlns:o=\"urn:schemas-microsoft-com:office:office\" "
-        "xmlns:x=\"urn:schemas-microsoft-com:office:excel\"><v:shape id=\"_x0000_s1025\" type=\"#_x0000_t202\">"
+        "<xml xmlns:v=\"urn:schemas-microsoft-com:vml\" "
+        "xmlns:o=\"urn:schemas-microsoft-com:office:office\" "
+        "xmlns:x=\"urn:schemas-microsoft-com:office:excel\"><v:shape id=\"_x0000_s1025\" "
+        "type=\"#_x0000_t202\">"
         "<v:textbox><div>a<br>b</div></v:textbox><x:ClientData ObjectType=\"Note\"><x:Row>1</x:Row>"
         "<x:Column>1</x:Column></x:ClientData></v:shape><v:shape><x:ClientData><x:Row>0</x:Row>"
         "<x:Column>3</x:Column></x:ClientData></v:shape></xml>");
@@ -405,21 +430,33 @@ TEST(XlsxWorkbook, SheetsFollowTheirPartNumbersAndGetTheirNames) {
   XlsxPackage p;
   p.Add("_rels/.rels",
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"" + rel + "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+        "<Relationship Id=\"rId1\" Type=\"" +
+            rel + "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
   p.Add("xl/workbook.xml",
         "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
-        "<sheet name=\"Second\" sheetId=\"1\" r:id=\"rId2\"/><sheet name=\"First/1\" sheetId=\"2\" r:id=\"rId1\"/>"
+        "<sheet name=\"Second\" sheetId=\"1\" r:id=\"rId2\"/><sheet name=\"First/1\" sheetId=\"2\" "
+        "r:id=\"rId1\"/>"
         "<sheet name=\"Chart\" sheetId=\"3\" r:id=\"rId3\"/></sheets></workbook>");
   p.Add("xl/_rels/workbook.xml.rels",
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId2\" Type=\"" + rel + "worksheet\" Target=\"worksheets/sheet2.xml\"/>"
-        "<Relationship Id=\"rId1\" Type=\"" + rel + "worksheet\" Target=\"/xl/worksheets/sheet1.xml\"/>"
-        "<Relationship Id=\"rId3\" Type=\"" + rel + "chartsheet\" Target=\"chartsheets/sheet3.xml\"/>"
-        "<Relationship Id=\"rId4\" Type=\"" + rel + "worksheet\" Target=\"worksheets/sheet4.xml\"/>"
-        "</Relationships>");
-  p.Add("xl/worksheets/sheet1.xml", SheetXml("<row><c t=\"inlineStr\"><is><t>one</t></is></c></row>"));
-  p.Add("xl/worksheets/sheet2.xml", SheetXml("<row><c t=\"inlineStr\"><is><t>two</t></is></c></row>"));
+        "<Relationship Id=\"rId2\" Type=\"" +
+            rel +
+            "worksheet\" Target=\"worksheets/sheet2.xml\"/>"
+            "<Relationship Id=\"rId1\" Type=\"" +
+            rel +
+            "worksheet\" Target=\"/xl/worksheets/sheet1.xml\"/>"
+            "<Relationship Id=\"rId3\" Type=\"" +
+            rel +
+            "chartsheet\" Target=\"chartsheets/sheet3.xml\"/>"
+            "<Relationship Id=\"rId4\" Type=\"" +
+            rel +
+            "worksheet\" Target=\"worksheets/sheet4.xml\"/>"
+            "</Relationships>");
+  p.Add("xl/worksheets/sheet1.xml",
+        SheetXml("<row><c t=\"inlineStr\"><is><t>one</t></is></c></row>"));
+  p.Add("xl/worksheets/sheet2.xml",
+        SheetXml("<row><c t=\"inlineStr\"><is><t>two</t></is></c></row>"));
   auto book = Load(p);
   ASSERT_EQ(book->Sheets.Count(), 3);
   EXPECT_EQ(book->Sheets.Items(0).Name, "First-1");
@@ -435,17 +472,25 @@ TEST(XlsxWorkbook, StrictFormAndAWorkbookPartElsewhere) {
   XlsxPackage p;
   p.Add("_rels/.rels",
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId1\" Type=\"" + rel + "officeDocument\" Target=\"book/Main.xml\"/></Relationships>");
+        "<Relationship Id=\"rId1\" Type=\"" +
+            rel + "officeDocument\" Target=\"book/Main.xml\"/></Relationships>");
   p.Add("book/Main.xml",
         "<workbook xmlns=\"http://purl.oclc.org/ooxml/spreadsheetml/main\" "
-        "xmlns:r=\"http://purl.oclc.org/ooxml/officeDocument/relationships\"><workbookPr date1904=\"1\"/><sheets>"
+        "xmlns:r=\"http://purl.oclc.org/ooxml/officeDocument/relationships\"><workbookPr "
+        "date1904=\"1\"/><sheets>"
         "<sheet name=\"Strict\" sheetId=\"1\" r:id=\"rId7\"/></sheets></workbook>");
   p.Add("book/_rels/Main.xml.rels",
         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-        "<Relationship Id=\"rId7\" Type=\"" + rel + "worksheet\" Target=\"./sheets/../sheets/s1.xml\"/>"
-        "<Relationship Id=\"rId8\" Type=\"" + rel + "sharedStrings\" Target=\"strings.xml\"/>"
-        "<Relationship Id=\"rId9\" Type=\"" + rel + "styles\" Target=\"look.xml\"/></Relationships>");
-  p.Add("book/sheets/s1.xml", SheetXml("<row><c t=\"s\"><v>0</v></c><c s=\"1\"><v>40938</v></c></row>"));
+        "<Relationship Id=\"rId7\" Type=\"" +
+            rel +
+            "worksheet\" Target=\"./sheets/../sheets/s1.xml\"/>"
+            "<Relationship Id=\"rId8\" Type=\"" +
+            rel +
+            "sharedStrings\" Target=\"strings.xml\"/>"
+            "<Relationship Id=\"rId9\" Type=\"" +
+            rel + "styles\" Target=\"look.xml\"/></Relationships>");
+  p.Add("book/sheets/s1.xml",
+        SheetXml("<row><c t=\"s\"><v>0</v></c><c s=\"1\"><v>40938</v></c></row>"));
   p.Add("book/strings.xml", SharedStringsXml({"<si><t>strict</t></si>"}));
   p.Add("book/look.xml", StylesXml("", {0, 14}));
   auto book = Load(p);
@@ -457,10 +502,13 @@ TEST(XlsxWorkbook, StrictFormAndAWorkbookPartElsewhere) {
 TEST(XlsxWorkbook, APartMayDeclareAnotherEncoding) {
   // "Čáp" in UTF-16 with a byte-order mark, and in windows-1250 by declaration.
   std::string utf16 = "\xFF\xFE";
-  const std::string ascii = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><worksheet><sheetData><row><c t=\"inlineStr\"><is><t>";
+  const std::string ascii =
+      "<?xml version=\"1.0\" encoding=\"UTF-16\"?><worksheet><sheetData><row><c "
+      "t=\"inlineStr\"><is><t>";
   for (char c : ascii) utf16 += c, utf16 += '\0';
   utf16 += std::string("\x0C\x01\xE1\x00p\x00", 6);
-  for (char c : std::string("</t></is></c></row></sheetData></worksheet>")) utf16 += c, utf16 += '\0';
+  for (char c : std::string("</t></is></c></row></sheetData></worksheet>"))
+    utf16 += c, utf16 += '\0';
   XlsxPackage p = MinimalWorkbook({{"S", utf16}});
   EXPECT_EQ(Grid(*Load(p)), "Čáp");
   p.Replace("xl/worksheets/sheet1.xml",
@@ -471,7 +519,8 @@ TEST(XlsxWorkbook, APartMayDeclareAnotherEncoding) {
 
 TEST(XlsxWorkbook, PartNamesIgnoreCaseAndSeparators) {
   XlsxPackage p = MinimalWorkbook({{"S", SheetXml("<row><c><v>1</v></c></row>")}});
-  p.Remove("xl/worksheets/sheet1.xml").Add("XL\\Worksheets\\Sheet1.XML", SheetXml("<row><c><v>7</v></c></row>"));
+  p.Remove("xl/worksheets/sheet1.xml")
+      .Add("XL\\Worksheets\\Sheet1.XML", SheetXml("<row><c><v>7</v></c></row>"));
   EXPECT_EQ(Grid(*Load(p)), "7");
 }
 
@@ -489,7 +538,10 @@ class Recorder : public ProgressSink {
 
 TEST(XlsxWorkbook, ProgressTexts) {
   std::string big;
-  for (int r = 1; r <= 2500; ++r) big += "<row><c><v>1</v></c><c><v>2</v></c><c><v>3</v></c><c><v>4</v></c><c><v>5</v></c><c><v>6</v></c><c><v>7</v></c><c><v>8</v></c><c><v>9</v></c><c><v>0</v></c></row>";
+  for (int r = 1; r <= 2500; ++r)
+    big +=
+        "<row><c><v>1</v></c><c><v>2</v></c><c><v>3</v></c><c><v>4</v></c><c><v>5</v></c><c><v>6</"
+        "v></c><c><v>7</v></c><c><v>8</v></c><c><v>9</v></c><c><v>0</v></c></row>";
   XlsxPackage p = MinimalWorkbook({{"A1", SheetXml(big)}, {"", SheetXml("")}});
   Recorder rec;
   Load(p, &rec);
@@ -521,12 +573,15 @@ TEST(XlsxErrors, BadFilesGiveClearErrors) {
   XlsxPackage stored = MinimalWorkbook({});
   const std::string sheet = SheetXml("<row><c><v>12345</v></c></row>");
   stored.Add("xl/worksheets/sheet1.xml", sheet, /*stored=*/true);
-  stored.Replace("xl/workbook.xml",
-                 "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
-                 "<sheets><sheet name=\"S\" r:id=\"rId1\"/></sheets></workbook>");
-  stored.Replace("xl/_rels/workbook.xml.rels",
-                 "<Relationships><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/"
-                 "officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>");
+  stored.Replace(
+      "xl/workbook.xml",
+      "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+      "<sheets><sheet name=\"S\" r:id=\"rId1\"/></sheets></workbook>");
+  stored.Replace(
+      "xl/_rels/workbook.xml.rels",
+      "<Relationships><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/"
+      "officeDocument/2006/relationships/worksheet\" "
+      "Target=\"worksheets/sheet1.xml\"/></Relationships>");
   std::vector<std::byte> damaged = stored.Bytes();
   const std::string haystack(reinterpret_cast<const char*>(damaged.data()), damaged.size());
   const std::size_t at = haystack.find("12345");
@@ -540,14 +595,18 @@ TEST(XlsxErrors, BadFilesGiveClearErrors) {
   no_workbook.Remove("xl/workbook.xml");
 
   const Case cases[] = {
-      {"text", text("just some text, not a package"), "The file is not a valid XLSX (Excel 2007) file.", true},
+      {"text", text("just some text, not a package"),
+       "The file is not a valid XLSX (Excel 2007) file.", true},
       {"empty", {}, "The file is not a valid XLSX (Excel 2007) file.", true},
       {"encrypted", encrypted, "The file is not a valid XLSX (Excel 2007) file.", true},
       {"truncated", truncated, "The file is not a valid XLSX (Excel 2007) file.", false},
       {"checksum", damaged, "The ZIP entry xl/worksheets/sheet1.xml is damaged: CRC error", true},
-      {"malformed sheet", malformed.Bytes(), "The part xl/worksheets/sheet1.xml is not well-formed XML (line 2", false},
-      {"malformed string", bad_sst.Bytes(), "The part xl/sharedStrings.xml (string 0) is not well-formed XML", false},
-      {"no workbook part", no_workbook.Bytes(), "The file is not a valid XLSX (Excel 2007) file. (It has no workbook part.)", true},
+      {"malformed sheet", malformed.Bytes(),
+       "The part xl/worksheets/sheet1.xml is not well-formed XML (line 2", false},
+      {"malformed string", bad_sst.Bytes(),
+       "The part xl/sharedStrings.xml (string 0) is not well-formed XML", false},
+      {"no workbook part", no_workbook.Bytes(),
+       "The file is not a valid XLSX (Excel 2007) file. (It has no workbook part.)", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -599,9 +658,15 @@ TEST(XlsxErrors, DamagedEntriesNameTheirFault) {
     int width;
     const char* message;
   } cases[] = {
-      {24, 100, 4, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry inflates to more than its declared size"},
-      {24, 2'000'000'000, 4, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry would inflate to more than 1 GiB"},
-      {24, 500'000'000, 4, "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry's compression ratio is not plausible"},
+      {24, 100, 4,
+       "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry inflates to more than its "
+       "declared size"},
+      {24, 2'000'000'000, 4,
+       "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry would inflate to more than 1 "
+       "GiB"},
+      {24, 500'000'000, 4,
+       "The ZIP entry xl/worksheets/sheet1.xml is damaged: the entry's compression ratio is not "
+       "plausible"},
       {10, 12, 2, "The ZIP entry xl/worksheets/sheet1.xml is damaged: Compressed data invalid"},
   };
   for (const auto& c : cases) {
@@ -618,7 +683,8 @@ TEST(XlsxErrors, DamagedEntriesNameTheirFault) {
 TEST(XlsxErrors, EntitiesAreNeitherFetchedNorExpandedWithoutLimit) {
   auto with_prolog = [](const std::string& dtd, const std::string& row) {
     std::string sheet = SheetXml(row);
-    sheet.replace(0, sheet.find("<worksheet"), "<?xml version=\"1.0\"?>\n<!DOCTYPE worksheet [" + dtd + "]>\n");
+    sheet.replace(0, sheet.find("<worksheet"),
+                  "<?xml version=\"1.0\"?>\n<!DOCTYPE worksheet [" + dtd + "]>\n");
     return MinimalWorkbook({{"S", sheet}}).Bytes();
   };
   // An external entity is not fetched: the text holds nothing of the file.

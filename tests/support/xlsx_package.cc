@@ -15,12 +15,14 @@ void AddParts(zip_t* za, const auto& parts) {
   for (const auto& p : parts) {
     zip_source_t* src = zip_source_buffer(za, p.content.data(), p.content.size(), 0);
     if (!src) throw std::runtime_error("zip_source_buffer failed");
-    const zip_int64_t idx = zip_file_add(za, p.name.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
+    const zip_int64_t idx =
+        zip_file_add(za, p.name.c_str(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8);
     if (idx < 0) {
       zip_source_free(src);
       throw std::runtime_error(std::string("zip_file_add: ") + zip_strerror(za));
     }
-    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx), p.stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
+    zip_set_file_compression(za, static_cast<zip_uint64_t>(idx),
+                             p.stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
   }
 }
 }  // namespace
@@ -74,7 +76,8 @@ void XlsxPackage::WriteFile(const std::string& path) const {
 }
 
 std::string SheetXml(std::string_view sheet_data, std::string_view after, std::string_view before) {
-  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"";
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"";
   out += kMain;
   out += "\" xmlns:r=\"";
   out += kRel;
@@ -99,7 +102,8 @@ std::string SharedStringsXml(const std::vector<std::string>& si_elements) {
 }
 
 std::string StylesXml(std::string_view num_fmts, const std::vector<int>& xf_num_fmt_ids) {
-  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<styleSheet xmlns=\"";
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<styleSheet xmlns=\"";
   out += kMain;
   out += "\">";
   if (!num_fmts.empty()) {
@@ -109,7 +113,8 @@ std::string StylesXml(std::string_view num_fmts, const std::vector<int>& xf_num_
   }
   out += "<cellXfs count=\"" + std::to_string(xf_num_fmt_ids.size()) + "\">";
   for (int id : xf_num_fmt_ids)
-    out += "<xf numFmtId=\"" + std::to_string(id) + "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>";
+    out += "<xf numFmtId=\"" + std::to_string(id) +
+           "\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>";
   out += "</cellXfs></styleSheet>";
   return out;
 }
@@ -120,7 +125,8 @@ XlsxPackage MinimalWorkbook(const std::vector<SheetPart>& sheets, const std::str
   std::string types =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Types "
       "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+      "<Default Extension=\"rels\" "
+      "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
       "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>";
   p.Add("[Content_Types].xml", types);
   p.Add("_rels/.rels",
@@ -128,8 +134,8 @@ XlsxPackage MinimalWorkbook(const std::vector<SheetPart>& sheets, const std::str
                     "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
                     "<Relationship Id=\"rId1\" Type=\"") +
             kRel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
-  std::string wb = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<workbook xmlns=\"") + kMain +
-                   "\" xmlns:r=\"" + kRel + "\">" + workbook_pr + "<sheets>";
+  std::string wb = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<workbook xmlns=\"") +
+                   kMain + "\" xmlns:r=\"" + kRel + "\">" + workbook_pr + "<sheets>";
   std::string rels =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships "
       "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";

@@ -41,8 +41,7 @@ std::string StylesXml(std::string_view num_fmts, const std::vector<int>& xf_num_
 // Content types, package and workbook relationships, the workbook part and one worksheet part
 // per sheet (xl/worksheets/sheet1.xml, …); shared strings and styles when not empty.
 XlsxPackage MinimalWorkbook(const std::vector<SheetPart>& sheets,
-                            const std::string& shared_strings = "",
-                            const std::string& styles = "",
+                            const std::string& shared_strings = "", const std::string& styles = "",
                             const std::string& workbook_pr = "");
 
 }  // namespace vestrano::test

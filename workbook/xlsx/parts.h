@@ -30,7 +30,8 @@ inline bool IsRelType(const Relationship& r, std::string_view type) {
          r.type.ends_with(type);
 }
 // The relationships of source_part ("" for the package); empty when the part is absent.
-std::vector<Relationship> ReadRelationships(const ZipPackage& package, std::string_view source_part);
+std::vector<Relationship> ReadRelationships(const ZipPackage& package,
+                                            std::string_view source_part);
 // The first relationship of the type (the last path segment, such as "worksheet"), or nullptr.
 const Relationship* FindRelationship(const std::vector<Relationship>& rels, std::string_view type);
 // Relationships by id (the first of each id), for parts that look many of them up.

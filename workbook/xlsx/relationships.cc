@@ -79,8 +79,7 @@ std::vector<Relationship> ReadRelationships(const ZipPackage& package,
   return rels;
 }
 
-const Relationship* FindRelationship(const std::vector<Relationship>& rels,
-                                     std::string_view type) {
+const Relationship* FindRelationship(const std::vector<Relationship>& rels, std::string_view type) {
   for (const Relationship& r : rels)
     if (IsRelType(r, type)) return &r;
   return nullptr;

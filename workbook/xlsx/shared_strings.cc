@@ -88,11 +88,16 @@ bool DecodeCharacterData(std::string_view s, std::string& out) {
       const std::size_t semi = s.find(';', i);
       if (semi == std::string_view::npos || semi - i > 12) return false;
       const std::string_view ref = s.substr(i + 1, semi - i - 1);
-      if (ref == "lt") out.push_back('<');
-      else if (ref == "gt") out.push_back('>');
-      else if (ref == "amp") out.push_back('&');
-      else if (ref == "quot") out.push_back('"');
-      else if (ref == "apos") out.push_back('\'');
+      if (ref == "lt")
+        out.push_back('<');
+      else if (ref == "gt")
+        out.push_back('>');
+      else if (ref == "amp")
+        out.push_back('&');
+      else if (ref == "quot")
+        out.push_back('"');
+      else if (ref == "apos")
+        out.push_back('\'');
       else if (ref.size() >= 2 && ref[0] == '#') {
         char32_t cp = 0;
         const bool hex = ref[1] == 'x';
@@ -100,10 +105,14 @@ bool DecodeCharacterData(std::string_view s, std::string& out) {
         if (digits.empty()) return false;
         for (char d : digits) {
           int v;
-          if (d >= '0' && d <= '9') v = d - '0';
-          else if (hex && d >= 'a' && d <= 'f') v = d - 'a' + 10;
-          else if (hex && d >= 'A' && d <= 'F') v = d - 'A' + 10;
-          else return false;
+          if (d >= '0' && d <= '9')
+            v = d - '0';
+          else if (hex && d >= 'a' && d <= 'f')
+            v = d - 'a' + 10;
+          else if (hex && d >= 'A' && d <= 'F')
+            v = d - 'A' + 10;
+          else
+            return false;
           cp = cp * (hex ? 16 : 10) + static_cast<char32_t>(v);
           if (cp > 0x10FFFF) return false;
         }
@@ -146,7 +155,8 @@ bool DecodeCharacterData(std::string_view s, std::string& out) {
 // The plain entry <si><t>…</t></si>, the common case, without a parser; false to use the parser.
 bool ResolvePlain(std::string_view raw, std::string& out) {
   constexpr std::string_view kOpen = "<si><t", kClose = "</t></si>";
-  if (!raw.starts_with(kOpen) || !raw.ends_with(kClose) || raw.size() < kOpen.size() + kClose.size())
+  if (!raw.starts_with(kOpen) || !raw.ends_with(kClose) ||
+      raw.size() < kOpen.size() + kClose.size())
     return false;
   std::string_view rest = raw.substr(kOpen.size(), raw.size() - kOpen.size() - kClose.size());
   bool preserve = false;
@@ -226,10 +236,10 @@ void SharedStrings::Cut() {
     }
     const bool closing = next == '/';
     std::size_t name_end = p + (closing ? 2 : 1);
-    while (name_end < s.size() && !IsBlank(s[name_end]) && s[name_end] != '>' &&
-           s[name_end] != '/')
+    while (name_end < s.size() && !IsBlank(s[name_end]) && s[name_end] != '>' && s[name_end] != '/')
       ++name_end;
-    const std::string_view qname = s.substr(p + (closing ? 2 : 1), name_end - p - (closing ? 2 : 1));
+    const std::string_view qname =
+        s.substr(p + (closing ? 2 : 1), name_end - p - (closing ? 2 : 1));
     const bool is_si = LocalPart(qname) == "si";
     if (closing) {
       if (is_si && in_entry) {

@@ -15,8 +15,7 @@ namespace {
 std::string PartOrFallback(const ZipPackage& package, const std::vector<Relationship>& rels,
                            std::string_view type, std::string fallback) {
   for (const Relationship& r : rels)
-    if (!r.external && IsRelType(r, type) && package.Has(r.target))
-      return r.target;
+    if (!r.external && IsRelType(r, type) && package.Has(r.target)) return r.target;
   return fallback;
 }
 }  // namespace

@@ -21,7 +21,8 @@ enum class ValueType { Number, Shared, Inline, Formula, Boolean, Date };
 inline bool IsName(const xmlChar* name, char c) { return name[0] == c && name[1] == 0; }
 
 inline bool IsXmlSpace(const xmlAttr* a) {
-  return a->ns && a->ns->prefix && std::strcmp(reinterpret_cast<const char*>(a->ns->prefix), "xml") == 0 &&
+  return a->ns && a->ns->prefix &&
+         std::strcmp(reinterpret_cast<const char*>(a->ns->prefix), "xml") == 0 &&
          std::strcmp(reinterpret_cast<const char*>(a->name), "space") == 0;
 }
 
@@ -257,8 +258,8 @@ bool SheetReader::ReadText(std::string& out, bool preserve) {
   return !out.empty();
 }
 
-void SheetReader::ReadInline(bool preserve, std::string& plain, bool& has_plain,
-                             std::string& runs, bool& has_runs) {
+void SheetReader::ReadInline(bool preserve, std::string& plain, bool& has_plain, std::string& runs,
+                             bool& has_runs) {
   preserve = SpaceOf(x_.Node(), preserve, scratch_);
   if (x_.IsEmptyElement()) return;
   const int depth = x_.Depth();
@@ -318,11 +319,16 @@ void SheetReader::ReadCell(bool preserve) {
         if (!ParseInteger(AttrValue(a, scratch_), style)) style = 0;
       } else if (IsName(a->name, 't')) {
         const std::string_view t = AttrValue(a, scratch_);
-        if (t == "s") vt = ValueType::Shared;
-        else if (t == "inlineStr") vt = ValueType::Inline;
-        else if (t == "str") vt = ValueType::Formula;
-        else if (t == "b") vt = ValueType::Boolean;
-        else if (t == "d") vt = ValueType::Date;
+        if (t == "s")
+          vt = ValueType::Shared;
+        else if (t == "inlineStr")
+          vt = ValueType::Inline;
+        else if (t == "str")
+          vt = ValueType::Formula;
+        else if (t == "b")
+          vt = ValueType::Boolean;
+        else if (t == "d")
+          vt = ValueType::Date;
       }
     } else if (IsXmlSpace(a)) {
       const std::string_view v = AttrValue(a, scratch_);
@@ -357,7 +363,8 @@ void SheetReader::ReadCell(bool preserve) {
 
   // Cells land at their column; one without a usable column, or for a column the row already
   // holds, goes after the row's last cell.
-  if (col >= 0 && static_cast<std::size_t>(col) > cells_.size()) cells_.resize(static_cast<std::size_t>(col));
+  if (col >= 0 && static_cast<std::size_t>(col) > cells_.size())
+    cells_.resize(static_cast<std::size_t>(col));
   const int landed = static_cast<int>(cells_.size());
   if (landed >= kMaxCols * 64) x_.Fail("too many cells in one row");
   TExportCell& cell = cells_.emplace_back();
@@ -450,8 +457,7 @@ void SheetReader::MakeRangeExist(const CellRange& r) {
   ctx_.structure_work += static_cast<std::uint64_t>(r.last_row - r.first_row + 1);
   if (ctx_.structure_work > kStructureWorkPerCell * book_.CellBudget())
     throw EWorkbookFileError("The workbook is too large: its conditional formats cover more than " +
-                             std::to_string(kStructureWorkPerCell * book_.CellBudget()) +
-                             " rows.");
+                             std::to_string(kStructureWorkPerCell * book_.CellBudget()) + " rows.");
   // Count first, so that a huge range is refused before anything is allocated.
   std::uint64_t needed = 0;
   for (int row = r.first_row; row <= r.last_row; ++row) {

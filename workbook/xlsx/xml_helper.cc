@@ -159,8 +159,8 @@ std::string FragmentParser::Describe(const std::string& where) const {
 
 PullReader::PullReader(PartStream& stream, std::string part_name)
     : stream_(stream), part_(std::move(part_name)) {
-  reader_ = xmlReaderForIO(&PullReader::ReadCallback, nullptr, this, nullptr, nullptr,
-                           kParseOptions);
+  reader_ =
+      xmlReaderForIO(&PullReader::ReadCallback, nullptr, this, nullptr, nullptr, kParseOptions);
   if (!reader_) throw EWorkbookFileError("Cannot read the part " + part_ + ".");
   xmlTextReaderSetStructuredErrorHandler(reader_, &PullReader::ErrorCallback, this);
 }
@@ -224,8 +224,7 @@ const xmlNode* PullReader::Expand() {
 
 void PullReader::Fail(const std::string& what) const {
   throw EWorkbookFileError("The part " + part_ + ", line " +
-                           std::to_string(xmlTextReaderGetParserLineNumber(reader_)) + ": " +
-                           what);
+                           std::to_string(xmlTextReaderGetParserLineNumber(reader_)) + ": " + what);
 }
 
 }  // namespace vestrano::xlsx
