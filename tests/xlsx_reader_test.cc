@@ -515,6 +515,20 @@ TEST(XlsxWorkbook, APartMayDeclareAnotherEncoding) {
             "<?xml version=\"1.0\" encoding=\"windows-1250\"?><worksheet><sheetData><row>"
             "<c t=\"inlineStr\"><is><t>\xC8\xE1p</t></is></c></row></sheetData></worksheet>");
   EXPECT_EQ(Grid(*Load(p)), "Čáp");
+  // Bytes that do not fit the declared encoding: an error, and nothing printed by the parser.
+  p.Replace("xl/worksheets/sheet1.xml",
+            "<?xml version=\"1.0\" encoding=\"UCS-4\"?><worksheet><sheetData><row><c "
+            "t=\"inlineStr\"><is><t>\xC2\xC2\xC2\xC2</t></is></c></row></sheetData></worksheet>");
+  testing::internal::CaptureStderr();
+  try {
+    Load(p);
+    ADD_FAILURE() << "no error";
+  } catch (const EWorkbookFileError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "The part xl/worksheets/sheet1.xml is not well-formed XML: its text does not fit its "
+              "encoding.");
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(XlsxWorkbook, PartNamesIgnoreCaseAndSeparators) {

@@ -2,6 +2,7 @@
 #include "workbook/xlsx/xlsx_reader.h"
 
 #include "workbook/xlsx/parts.h"
+#include "workbook/xlsx/xml_helper.h"
 #include "workbook/xlsx/zip_package.h"
 
 namespace vestrano::xlsx {
@@ -10,6 +11,7 @@ void Read(TWorkbook& book, std::span<const std::byte> file, ProgressSink* progre
   auto report = [&](const std::string& text, double fraction) {
     if (progress) progress->Progress(text, fraction);
   };
+  const QuietXmlErrors quiet;
   ZipPackage package(file);
   report("Loading", 0);
   const WorkbookInfo info = ReadWorkbookPart(package, book);

@@ -28,7 +28,23 @@ std::string Where(const std::string& part, const xmlError* e) {
   }
   return out + ".";
 }
+// Messages that libxml2 raised without a parser context (encoding and I/O errors); a part during
+// which one came is refused, since the parser may have stopped early without saying so.
+thread_local unsigned long g_context_free_errors = 0;
+
+void Silent(void*, const char*, ...) { ++g_context_free_errors; }
+
+std::string EncodingError(const std::string& part) {
+  return "The part " + part + " is not well-formed XML: its text does not fit its encoding.";
+}
 }  // namespace
+
+QuietXmlErrors::QuietXmlErrors()
+    : saved_func_(xmlGenericError), saved_context_(xmlGenericErrorContext) {
+  xmlSetGenericErrorFunc(nullptr, &Silent);
+}
+
+QuietXmlErrors::~QuietXmlErrors() { xmlSetGenericErrorFunc(saved_context_, saved_func_); }
 
 const xmlNode* FirstChild(const xmlNode* parent, std::string_view name) {
   for (const xmlNode* c : Children(parent, name)) return c;
@@ -116,12 +132,14 @@ XmlDocument::XmlDocument(std::string_view bytes, std::string part_name, bool rec
   xmlParserCtxt* ctxt = xmlNewParserCtxt();
   if (!ctxt) throw EWorkbookFileError("Out of memory while reading " + part_name + ".");
   const int options = kParseOptions | (recover ? XML_PARSE_RECOVER : 0);
+  const unsigned long errors_before = g_context_free_errors;
   // No forced encoding: parts are UTF-8 as a rule, but a byte-order mark or declaration decides.
   doc_ = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
                            options);
-  const bool ok = doc_ && (recover || ctxt->wellFormed);
+  const bool decoded = recover || g_context_free_errors == errors_before;
+  const bool ok = doc_ && (recover || ctxt->wellFormed) && decoded;
   if (!ok) {
-    std::string message = Where(part_name, &ctxt->lastError);
+    std::string message = decoded ? Where(part_name, &ctxt->lastError) : EncodingError(part_name);
     if (doc_) xmlFreeDoc(doc_);
     doc_ = nullptr;
     xmlFreeParserCtxt(ctxt);
@@ -163,6 +181,7 @@ PullReader::PullReader(PartStream& stream, std::string part_name)
       xmlReaderForIO(&PullReader::ReadCallback, nullptr, this, nullptr, nullptr, kParseOptions);
   if (!reader_) throw EWorkbookFileError("Cannot read the part " + part_ + ".");
   xmlTextReaderSetStructuredErrorHandler(reader_, &PullReader::ErrorCallback, this);
+  errors_before_ = g_context_free_errors;
 }
 
 PullReader::~PullReader() {
@@ -191,26 +210,21 @@ void PullReader::ErrorCallback(void* context, xmlError* error) {
 
 void PullReader::FailFromParser() {
   if (stream_error_) std::rethrow_exception(stream_error_);
+  if (g_context_free_errors != errors_before_) throw EWorkbookFileError(EncodingError(part_));
   if (!error_.empty()) throw EWorkbookFileError(error_);
   throw EWorkbookFileError("The part " + part_ + " is not well-formed XML (line " +
                            std::to_string(xmlTextReaderGetParserLineNumber(reader_)) + ").");
 }
 
-bool PullReader::Next() {
-  const int rc = xmlTextReaderRead(reader_);
-  if (rc == 1) return true;
-  if (rc == 0) {
-    if (stream_error_) std::rethrow_exception(stream_error_);
-    return false;
-  }
-  FailFromParser();
-}
+bool PullReader::Next() { return Settle(xmlTextReaderRead(reader_)); }
 
-bool PullReader::SkipSubtree() {
-  const int rc = xmlTextReaderNext(reader_);
+bool PullReader::SkipSubtree() { return Settle(xmlTextReaderNext(reader_)); }
+
+bool PullReader::Settle(int rc) {
   if (rc == 1) return true;
   if (rc == 0) {
     if (stream_error_) std::rethrow_exception(stream_error_);
+    if (g_context_free_errors != errors_before_) throw EWorkbookFileError(EncodingError(part_));
     return false;
   }
   FailFromParser();

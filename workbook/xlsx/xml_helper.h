@@ -13,6 +13,21 @@ namespace vestrano::xlsx {
 
 class PartStream;
 
+// While alive, libxml2 prints nothing: errors that it raises without a parser context (such as
+// encoding errors) would otherwise go to stderr. They are counted instead, and a part during
+// which one came is refused. The previous handler comes back at the end.
+class QuietXmlErrors {
+ public:
+  QuietXmlErrors();
+  ~QuietXmlErrors();
+  QuietXmlErrors(const QuietXmlErrors&) = delete;
+  QuietXmlErrors& operator=(const QuietXmlErrors&) = delete;
+
+ private:
+  xmlGenericErrorFunc saved_func_;
+  void* saved_context_;
+};
+
 // Namespaces whose "id" attribute names a relationship (transitional and strict form).
 inline constexpr std::string_view kRelNs =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
@@ -148,11 +163,13 @@ class PullReader {
   static int ReadCallback(void* context, char* buffer, int len);
   static void ErrorCallback(void* context, xmlError* error);
   [[noreturn]] void FailFromParser();
+  bool Settle(int rc);
   xmlTextReader* reader_ = nullptr;
   PartStream& stream_;
   std::string part_;
   std::string error_;
   bool error_fatal_ = false;
+  unsigned long errors_before_ = 0;
   std::exception_ptr stream_error_;
 };
 
