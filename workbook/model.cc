@@ -138,11 +138,12 @@ const std::string& TWorkbook::String(std::uint32_t index) const {
 
 std::uint32_t TWorkbook::InternFormat(std::string_view code, int builtin_id) {
   if (code.empty() && builtin_id < 0) return 0;
-  std::string key = std::to_string(builtin_id);
-  key += '\n';
-  key += code;
-  const auto [it, added] = format_index_.try_emplace(std::move(key), static_cast<std::uint32_t>(formats_.size()));
-  if (!added) return it->second;
+  std::string key(code);
+  key += '\x1f';
+  key += std::to_string(builtin_id);
+  auto [it, inserted] = format_index_.emplace(std::move(key), 0);
+  if (!inserted) return it->second;
+  it->second = static_cast<std::uint32_t>(formats_.size());
   NumberFormat f;
   f.code = std::string(code);
   f.builtin_id = builtin_id;

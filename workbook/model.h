@@ -3,8 +3,7 @@
 //
 // Cells are small values (16 bytes): a kind tag, a number or an index into the workbook's string
 // pool, and an index into the workbook's table of interned number formats. A cell's text therefore
-// needs its workbook: cell.AsText(book). A reference to a cell stays valid only until the next
-// cell is created in the same row.
+// needs its workbook: cell.AsText(book).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -174,11 +173,12 @@ class TWorkbook {
   // Counts n newly created cells or rows; raises EWorkbookFileError past the budget.
   void Charge(std::uint64_t n);
   void SetCellBudget(std::uint64_t budget) { budget_ = budget; }
+  std::uint64_t CellBudget() const { return budget_; }
 
  private:
   std::vector<std::string> strings_;
   std::vector<NumberFormat> formats_;
-  // Interned formats by code and built-in id, so a file with many formats interns in linear time.
+  // Code and built-in id to index, so that interning stays fast for files with many formats.
   std::unordered_map<std::string, std::uint32_t> format_index_;
   std::uint64_t charged_ = 0;
   std::uint64_t budget_ = kDefaultCellBudget;

@@ -1,0 +1,244 @@
+#include "workbook/xlsx/xml_helper.h"
+
+#include <libxml/parser.h>
+
+#include <climits>
+
+#include "workbook/errors.h"
+#include "workbook/xlsx/zip_package.h"
+
+namespace vestrano::xlsx {
+
+namespace {
+// No network, no DTD loading or validation, no entity substitution; CDATA arrives as text.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOCDATA | XML_PARSE_NOERROR |
+                              XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
+
+std::string Where(const std::string& part, const xmlError* e) {
+  std::string out = "The part " + part + " is not well-formed XML";
+  if (e && e->line > 0) {
+    out += " (line " + std::to_string(e->line);
+    if (e->int2 > 0) out += ", column " + std::to_string(e->int2);
+    out += ")";
+  }
+  if (e && e->message) {
+    std::string msg = e->message;
+    while (!msg.empty() && (msg.back() == '\n' || msg.back() == ' ')) msg.pop_back();
+    out += ": " + msg;
+  }
+  return out + ".";
+}
+// Messages that libxml2 raised without a parser context (encoding and I/O errors); a part during
+// which one came is refused, since the parser may have stopped early without saying so.
+thread_local unsigned long g_context_free_errors = 0;
+
+void Silent(void*, const char*, ...) { ++g_context_free_errors; }
+
+std::string EncodingError(const std::string& part) {
+  return "The part " + part + " is not well-formed XML: its text does not fit its encoding.";
+}
+}  // namespace
+
+QuietXmlErrors::QuietXmlErrors()
+    : saved_func_(xmlGenericError), saved_context_(xmlGenericErrorContext) {
+  xmlSetGenericErrorFunc(nullptr, &Silent);
+}
+
+QuietXmlErrors::~QuietXmlErrors() { xmlSetGenericErrorFunc(saved_context_, saved_func_); }
+
+const xmlNode* FirstChild(const xmlNode* parent, std::string_view name) {
+  for (const xmlNode* c : Children(parent, name)) return c;
+  return nullptr;
+}
+
+std::string_view AttrValue(const xmlAttr* a, std::string& scratch) {
+  const xmlNode* c = a->children;
+  if (!c) return {};
+  if (c->type == XML_TEXT_NODE && !c->next) return View(c->content);
+  scratch.clear();
+  for (; c; c = c->next)
+    if (c->type == XML_TEXT_NODE) scratch += View(c->content);
+  return scratch;
+}
+
+bool Attr(const xmlNode* n, std::string_view name, std::string& out) {
+  for (const xmlAttr* a = n->properties; a; a = a->next) {
+    if (a->ns == nullptr && View(a->name) == name) {
+      std::string scratch;
+      out = AttrValue(a, scratch);
+      return true;
+    }
+  }
+  out.clear();
+  return false;
+}
+
+std::string Attr(const xmlNode* n, std::string_view name) {
+  std::string out;
+  Attr(n, name, out);
+  return out;
+}
+
+std::string RelAttr(const xmlNode* n, std::string_view name) {
+  for (const xmlAttr* a = n->properties; a; a = a->next) {
+    if (a->ns && View(a->name) == name &&
+        (View(a->ns->href) == kRelNs || View(a->ns->href) == kRelNsStrict)) {
+      std::string scratch;
+      return std::string(AttrValue(a, scratch));
+    }
+  }
+  return {};
+}
+
+bool PreservesSpace(const xmlNode* n) {
+  for (; n && n->type == XML_ELEMENT_NODE; n = n->parent) {
+    for (const xmlAttr* a = n->properties; a; a = a->next) {
+      if (a->ns && View(a->ns->prefix) == "xml" && View(a->name) == "space") {
+        std::string scratch;
+        const std::string_view v = AttrValue(a, scratch);
+        return !v.empty() && (v[0] == 'p' || v[0] == 'P');
+      }
+    }
+  }
+  return false;
+}
+
+void TrimXmlSpace(std::string& text) {
+  std::size_t end = text.size();
+  while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  std::size_t begin = 0;
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  if (begin > 0 || end < text.size()) text = text.substr(begin, end - begin);
+}
+
+void AppendText(const xmlNode* n, std::string& out) {
+  bool has_elements = false;
+  for (const xmlNode* c = n->children; c; c = c->next)
+    if (c->type == XML_ELEMENT_NODE) has_elements = true;
+  if (has_elements) {
+    for (const xmlNode* c = n->children; c; c = c->next)
+      if (c->type == XML_ELEMENT_NODE) AppendText(c, out);
+    return;
+  }
+  std::string text;
+  for (const xmlNode* c = n->children; c; c = c->next)
+    if (c->type == XML_TEXT_NODE || c->type == XML_CDATA_SECTION_NODE) text += View(c->content);
+  if (!PreservesSpace(n)) TrimXmlSpace(text);
+  out += text;
+}
+
+XmlDocument::XmlDocument(std::string_view bytes, std::string part_name, bool recover) {
+  if (bytes.size() > INT_MAX) throw EWorkbookFileError("The part " + part_name + " is too large.");
+  xmlParserCtxt* ctxt = xmlNewParserCtxt();
+  if (!ctxt) throw EWorkbookFileError("Out of memory while reading " + part_name + ".");
+  const int options = kParseOptions | (recover ? XML_PARSE_RECOVER : 0);
+  const unsigned long errors_before = g_context_free_errors;
+  // No forced encoding: parts are UTF-8 as a rule, but a byte-order mark or declaration decides.
+  doc_ = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
+                           options);
+  const bool decoded = recover || g_context_free_errors == errors_before;
+  const bool ok = doc_ && (recover || ctxt->wellFormed) && decoded;
+  if (!ok) {
+    std::string message = decoded ? Where(part_name, &ctxt->lastError) : EncodingError(part_name);
+    if (doc_) xmlFreeDoc(doc_);
+    doc_ = nullptr;
+    xmlFreeParserCtxt(ctxt);
+    throw EWorkbookFileError(message);
+  }
+  xmlFreeParserCtxt(ctxt);
+}
+
+XmlDocument::~XmlDocument() {
+  if (doc_) xmlFreeDoc(doc_);
+}
+
+const xmlNode* XmlDocument::Root() const { return xmlDocGetRootElement(doc_); }
+
+FragmentParser::FragmentParser() : ctxt_(xmlNewParserCtxt()) {
+  if (!ctxt_) throw EWorkbookFileError("Out of memory while reading the shared strings.");
+}
+
+FragmentParser::~FragmentParser() { xmlFreeParserCtxt(ctxt_); }
+
+xmlDoc* FragmentParser::ParseRaw(std::string_view bytes) {
+  if (bytes.size() > INT_MAX) return nullptr;
+  xmlDoc* doc = xmlCtxtReadMemory(ctxt_, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                  "UTF-8", kParseOptions);
+  if (doc && !ctxt_->wellFormed) {
+    xmlFreeDoc(doc);
+    doc = nullptr;
+  }
+  return doc;
+}
+
+std::string FragmentParser::Describe(const std::string& where) const {
+  return Where(where, &ctxt_->lastError);
+}
+
+PullReader::PullReader(PartStream& stream, std::string part_name)
+    : stream_(stream), part_(std::move(part_name)) {
+  reader_ =
+      xmlReaderForIO(&PullReader::ReadCallback, nullptr, this, nullptr, nullptr, kParseOptions);
+  if (!reader_) throw EWorkbookFileError("Cannot read the part " + part_ + ".");
+  xmlTextReaderSetStructuredErrorHandler(reader_, &PullReader::ErrorCallback, this);
+  errors_before_ = g_context_free_errors;
+}
+
+PullReader::~PullReader() {
+  if (reader_) xmlFreeTextReader(reader_);
+}
+
+int PullReader::ReadCallback(void* context, char* buffer, int len) {
+  auto* self = static_cast<PullReader*>(context);
+  if (self->stream_error_) return -1;
+  try {
+    return static_cast<int>(self->stream_.Read(buffer, static_cast<std::size_t>(len)));
+  } catch (...) {
+    self->stream_error_ = std::current_exception();
+    return -1;
+  }
+}
+
+void PullReader::ErrorCallback(void* context, xmlError* error) {
+  auto* self = static_cast<PullReader*>(context);
+  if (!error || error->level < XML_ERR_ERROR) return;
+  // Keep the first fatal error (later ones tend to be its consequences), else the first error.
+  if (self->error_fatal_ || (!self->error_.empty() && error->level != XML_ERR_FATAL)) return;
+  self->error_ = Where(self->part_, error);
+  self->error_fatal_ = error->level == XML_ERR_FATAL;
+}
+
+void PullReader::FailFromParser() {
+  if (stream_error_) std::rethrow_exception(stream_error_);
+  if (g_context_free_errors != errors_before_) throw EWorkbookFileError(EncodingError(part_));
+  if (!error_.empty()) throw EWorkbookFileError(error_);
+  throw EWorkbookFileError("The part " + part_ + " is not well-formed XML (line " +
+                           std::to_string(xmlTextReaderGetParserLineNumber(reader_)) + ").");
+}
+
+bool PullReader::Next() { return Settle(xmlTextReaderRead(reader_)); }
+
+bool PullReader::SkipSubtree() { return Settle(xmlTextReaderNext(reader_)); }
+
+bool PullReader::Settle(int rc) {
+  if (rc == 1) return true;
+  if (rc == 0) {
+    if (stream_error_) std::rethrow_exception(stream_error_);
+    if (g_context_free_errors != errors_before_) throw EWorkbookFileError(EncodingError(part_));
+    return false;
+  }
+  FailFromParser();
+}
+
+const xmlNode* PullReader::Expand() {
+  xmlNode* n = xmlTextReaderExpand(reader_);
+  if (!n) FailFromParser();
+  return n;
+}
+
+void PullReader::Fail(const std::string& what) const {
+  throw EWorkbookFileError("The part " + part_ + ", line " +
+                           std::to_string(xmlTextReaderGetParserLineNumber(reader_)) + ": " + what);
+}
+
+}  // namespace vestrano::xlsx

@@ -1,0 +1,185 @@
+#pragma once
+// The one XML layer of the package reader: parser options (no network, no DTD loading, no
+// entity substitution), tree reads of the small parts, the pull reader for worksheets, the
+// white-space rule, and errors that name the part and the line.
+#include <libxml/tree.h>
+#include <libxml/xmlreader.h>
+
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace vestrano::xlsx {
+
+class PartStream;
+
+// While alive, libxml2 prints nothing: errors that it raises without a parser context (such as
+// encoding errors) would otherwise go to stderr. They are counted instead, and a part during
+// which one came is refused. The previous handler comes back at the end.
+class QuietXmlErrors {
+ public:
+  QuietXmlErrors();
+  ~QuietXmlErrors();
+  QuietXmlErrors(const QuietXmlErrors&) = delete;
+  QuietXmlErrors& operator=(const QuietXmlErrors&) = delete;
+
+ private:
+  xmlGenericErrorFunc saved_func_;
+  void* saved_context_;
+};
+
+// Namespaces whose "id" attribute names a relationship (transitional and strict form).
+inline constexpr std::string_view kRelNs =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+inline constexpr std::string_view kRelNsStrict =
+    "http://purl.oclc.org/ooxml/officeDocument/relationships";
+
+inline std::string_view View(const xmlChar* s) {
+  return s ? std::string_view(reinterpret_cast<const char*>(s)) : std::string_view();
+}
+// Local name of an element or attribute, whatever its prefix.
+inline std::string_view LocalName(const xmlNode* n) { return View(n->name); }
+inline bool IsElement(const xmlNode* n, std::string_view local) {
+  return n && n->type == XML_ELEMENT_NODE && LocalName(n) == local;
+}
+
+// Child elements with a given local name: for (auto* c : Children(node, "sheet")) …
+class ChildRange {
+ public:
+  class It {
+   public:
+    It(const xmlNode* n, std::string_view name) : n_(n), name_(name) { Settle(); }
+    const xmlNode* operator*() const { return n_; }
+    It& operator++() {
+      n_ = n_->next;
+      Settle();
+      return *this;
+    }
+    bool operator!=(const It& o) const { return n_ != o.n_; }
+
+   private:
+    void Settle() {
+      while (n_ && !(n_->type == XML_ELEMENT_NODE && (name_.empty() || LocalName(n_) == name_)))
+        n_ = n_->next;
+    }
+    const xmlNode* n_;
+    std::string_view name_;
+  };
+  ChildRange(const xmlNode* parent, std::string_view name)
+      : first_(parent ? parent->children : nullptr), name_(name) {}
+  It begin() const { return It(first_, name_); }
+  It end() const { return It(nullptr, name_); }
+
+ private:
+  const xmlNode* first_;
+  std::string_view name_;
+};
+// Empty name: every child element.
+inline ChildRange Children(const xmlNode* parent, std::string_view name = {}) {
+  return ChildRange(parent, name);
+}
+const xmlNode* FirstChild(const xmlNode* parent, std::string_view name);
+
+// Value of an attribute without a namespace (found: true), such as r, s, t, ref.
+bool Attr(const xmlNode* n, std::string_view name, std::string& out);
+std::string Attr(const xmlNode* n, std::string_view name);
+// The relationship id attribute (r:id, r:embed, …) in either relationships namespace.
+std::string RelAttr(const xmlNode* n, std::string_view name);
+// True when xml:space with a value beginning with "p" or "P" applies to n (itself or an ancestor).
+bool PreservesSpace(const xmlNode* n);
+// Removes leading and trailing characters up to U+0020.
+void TrimXmlSpace(std::string& text);
+// Character data of n and its descendants; the white-space rule applied per element that holds
+// the text directly.
+void AppendText(const xmlNode* n, std::string& out);
+
+// A parsed small part. Malformed XML raises EWorkbookFileError naming the part and the line; with
+// recover set, libxml2's recovery mode is used instead (legacy VML is often not well-formed).
+class XmlDocument {
+ public:
+  XmlDocument(std::string_view bytes, std::string part_name, bool recover = false);
+  ~XmlDocument();
+  XmlDocument(const XmlDocument&) = delete;
+  XmlDocument& operator=(const XmlDocument&) = delete;
+  const xmlNode* Root() const;  // nullptr for a document without elements (recover mode)
+
+ private:
+  xmlDoc* doc_ = nullptr;
+};
+
+// A parser context kept for many tiny documents (shared-string entries).
+class FragmentParser {
+ public:
+  FragmentParser();
+  ~FragmentParser();
+  FragmentParser(const FragmentParser&) = delete;
+  FragmentParser& operator=(const FragmentParser&) = delete;
+  // Parses bytes; the returned document is owned by the caller (xmlFreeDoc). On malformed XML
+  // returns nullptr and sets error to a message that names where (built only then).
+  template <class Where>
+  xmlDoc* Parse(std::string_view bytes, Where&& where, std::string& error) {
+    xmlDoc* doc = ParseRaw(bytes);
+    if (!doc) error = Describe(where());
+    return doc;
+  }
+
+ private:
+  xmlDoc* ParseRaw(std::string_view bytes);
+  std::string Describe(const std::string& where) const;
+  xmlParserCtxt* ctxt_;
+};
+
+// Streams one part through xmlTextReader straight from its ZIP entry.
+class PullReader {
+ public:
+  PullReader(PartStream& stream, std::string part_name);
+  ~PullReader();
+  PullReader(const PullReader&) = delete;
+  PullReader& operator=(const PullReader&) = delete;
+
+  // Advances to the next node; false at the end of the document. Raises on malformed XML and on
+  // a damaged entry.
+  bool Next();
+  // Skips the current element's subtree; afterwards the reader is on the node after it.
+  // Returns false at the end of the document.
+  bool SkipSubtree();
+  int Type() const { return xmlTextReaderNodeType(reader_); }
+  int Depth() const { return xmlTextReaderDepth(reader_); }
+  bool IsEmptyElement() const { return xmlTextReaderIsEmptyElement(reader_) == 1; }
+  // Interned local name of the current node; compare with Intern("c") by pointer.
+  const xmlChar* Name() const { return xmlTextReaderConstLocalName(reader_); }
+  const xmlChar* Intern(const char* s) const {
+    return xmlTextReaderConstString(reader_, reinterpret_cast<const xmlChar*>(s));
+  }
+  const xmlChar* Value() const { return xmlTextReaderConstValue(reader_); }
+  // The current element as a node (attributes in properties); valid until the next move.
+  xmlNode* Node() const { return xmlTextReaderCurrentNode(reader_); }
+  // The current element's whole subtree as a tree (for the small structures after the cells).
+  const xmlNode* Expand();
+  [[noreturn]] void Fail(const std::string& what) const;
+  const std::string& PartName() const { return part_; }
+
+ private:
+  static int ReadCallback(void* context, char* buffer, int len);
+  static void ErrorCallback(void* context, xmlError* error);
+  [[noreturn]] void FailFromParser();
+  bool Settle(int rc);
+  xmlTextReader* reader_ = nullptr;
+  PartStream& stream_;
+  std::string part_;
+  std::string error_;
+  bool error_fatal_ = false;
+  unsigned long errors_before_ = 0;
+  std::exception_ptr stream_error_;
+};
+
+// Character data nodes as the reader reports them.
+inline bool IsTextNodeType(int type) {
+  return type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
+         type == XML_READER_TYPE_WHITESPACE || type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE;
+}
+
+// The value of an attribute node without copying where libxml2 keeps it as one text.
+std::string_view AttrValue(const xmlAttr* a, std::string& scratch);
+
+}  // namespace vestrano::xlsx
