@@ -1,6 +1,10 @@
 // The command-line front end: options, exit statuses, and the reports.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "support/run_program.h"
 
 namespace vestrano {
@@ -49,6 +53,93 @@ TEST(Cli, UnreadableWorkbookIsAFailureInTheJsonReport) {
   auto dump = RunProgram({CliPath(), "--dump", "/nonexistent/a.xlsx"});
   EXPECT_EQ(dump.status, 2);
   EXPECT_NE(dump.err.find("/nonexistent/a.xlsx"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vestrano
+
+namespace vestrano {
+namespace {
+
+using test::CliPath;
+using test::RunProgram;
+
+std::string Example() { return std::string(VESTRANO_SOURCE_DIR) + "/examples/kontrolni-hlaseni.xlsx"; }
+
+std::string TempDir(const char* name) {
+  const std::string dir = std::string("/tmp/vestrano-cli-") + name;
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+bool Has(const std::string& text, const std::string& what) {
+  return text.find(what) != std::string::npos;
+}
+
+TEST(CliMainJob, ExampleImportsWritesAndValidates) {
+  const std::string dir = TempDir("example");
+  const std::string workbook = dir + "/kh.xlsx";
+  std::filesystem::copy_file(Example(), workbook);
+  auto r = RunProgram({CliPath(), "--json", workbook});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "\"A1\": {\"Načteno\": \"3\", \"Vynecháno\": \"0\", \"Chybné\": \"0\", "
+                         "\"CELKEM\": \"3\"}"))
+      << r.out;
+  EXPECT_TRUE(Has(r.out, "[\"B2-Základ daně 1\", \"31 400,50 CZK\"]"));
+  EXPECT_TRUE(Has(r.out, "\"Prázdný údaj Kód předmětu plnění v ř.č.4 v sekci A1\""));
+  EXPECT_TRUE(Has(r.out, "\"errors\": []"));
+  EXPECT_TRUE(Has(r.out, "\"xml\": \"" + dir + "/kh.xml\""));  // default: extension replaced
+  EXPECT_TRUE(Has(r.out, "\"validation\": {\"verdict\": \"valid\""));
+  std::ifstream xml(dir + "/kh.xml", std::ios::binary);
+  std::string doc((std::istreambuf_iterator<char>(xml)), {});
+  EXPECT_TRUE(Has(doc, "zakl_dane1=\"12500.5\""));  // the decimal-comma text, in filing form
+  EXPECT_TRUE(Has(doc, "<VetaC obrat23=\"149764.46\""));
+
+  auto text = RunProgram({CliPath(), "--no-export", workbook});
+  EXPECT_EQ(text.status, 0);
+  EXPECT_TRUE(Has(text.out, "Upozornění (3)"));
+  EXPECT_TRUE(Has(text.out, "C-A4+A5 celkem z.daně z.s."));
+  EXPECT_TRUE(Has(text.out, "149 764,46 CZK"));
+}
+
+TEST(CliMainJob, RelativeOutputIsMadeAbsoluteAndNoValidateSkipsTheCheck) {
+  const std::string dir = TempDir("relative");
+  std::filesystem::create_directories(dir + "/out");
+  auto r = RunProgram({CliPath(), "--json", "--no-validate", "-o", "out/kh.xml", Example()}, dir);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, "\"xml\": \"" + dir + "/out/kh.xml\""));
+  EXPECT_TRUE(Has(r.out, "\"validation\": null"));
+  EXPECT_TRUE(std::filesystem::exists(dir + "/out/kh.xml"));
+}
+
+TEST(CliMainJob, MissingValidatorIsACheckNotCompleted) {
+  const std::string dir = TempDir("novalidator");
+  auto r = RunProgram({CliPath(), "--json", "-o", dir + "/kh.xml", Example()}, dir,
+                      {"PATH=" + dir});
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_TRUE(Has(r.out, "\"verdict\": \"not-run\""));
+  EXPECT_TRUE(std::filesystem::exists(dir + "/kh.xml"));
+}
+
+TEST(CliMainJob, UnwritableOutputEndsTheRunWithTwo) {
+  const std::string dir = TempDir("unwritable");
+  std::ofstream(dir + "/file") << "x";
+  auto r = RunProgram({CliPath(), "--json", "-o", dir + "/file/kh.xml", Example()});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(Has(r.out, "\"failure\": \"")) << r.out;
+  EXPECT_TRUE(Has(r.out, dir + "/file/kh.xml"));
+  EXPECT_TRUE(Has(r.out, "\"xml\": null"));
+}
+
+TEST(CliDump, PrintsEveryRowAndCellWithKindsAndFormats) {
+  auto r = RunProgram({CliPath(), "--dump", Example()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "{\"date1904\": false,"));
+  EXPECT_TRUE(Has(r.out, "{\"name\": \"Hlavička\""));
+  EXPECT_TRUE(Has(r.out, "{\"kind\": \"DateTime\", \"text\": \"2026-11-03\", \"format\": \"d.m.yyyy\"}"));
+  EXPECT_TRUE(Has(r.out, "{\"kind\": \"String\", \"text\": \"12500,50\"}"));
+  EXPECT_TRUE(Has(r.out, "{\"kind\": \"Number\", \"text\": \"1\"}"));
 }
 
 }  // namespace
