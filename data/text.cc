@@ -7,11 +7,20 @@ bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
 // Length of the well-formed sequence starting at s[i], or 0 when it is ill-formed.
 std::size_t SequenceLength(std::string_view s, std::size_t i) {
+  char32_t cp;
+  const std::size_t len = DecodeUtf8(s, i, cp);
+  return cp >= 0xD800 && cp <= 0xDFFF ? 0 : len;
+}
+}  // namespace
+
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
   const auto c = static_cast<unsigned char>(s[i]);
-  if (c < 0x80) return 1;
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
   std::size_t len;
   char32_t min;
-  char32_t cp;
   if ((c & 0xE0) == 0xC0) {
     len = 2, min = 0x80, cp = c & 0x1F;
   } else if ((c & 0xF0) == 0xE0) {
@@ -27,10 +36,9 @@ std::size_t SequenceLength(std::string_view s, std::size_t i) {
     if (!IsContinuation(d)) return 0;
     cp = (cp << 6) | (d & 0x3F);
   }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  if (cp < min || cp > 0x10FFFF) return 0;
   return len;
 }
-}  // namespace
 
 std::size_t CharLength(std::string_view s) {
   std::size_t n = 0;

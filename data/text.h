@@ -7,6 +7,11 @@
 
 namespace vestrano {
 
+// Decodes the sequence at s[i]: its length (0 when ill-formed: truncated, overlong, past
+// U+10FFFF) and its code point in cp. Encoded surrogates decode (cp in D800–DFFF); callers
+// decide what to do with them.
+std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& cp);
+
 // Number of code points in a UTF-8 text. A stray continuation byte counts as one character.
 std::size_t CharLength(std::string_view s);
 

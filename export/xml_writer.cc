@@ -9,6 +9,7 @@
 
 #include "data/date_text.h"
 #include "data/field_rules.h"
+#include "data/text.h"
 
 namespace vestrano {
 
@@ -17,35 +18,6 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 
 // ---- Escaping -----------------------------------------------------------------------------
-
-// Decodes one UTF-8 sequence at s[i]. Returns its length and sets cp; 0 when ill-formed. Encoded
-// surrogates are reported as such (cp in D800–DFFF) so that the caller can leave them out.
-std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
-  const auto c = static_cast<unsigned char>(s[i]);
-  if (c < 0x80) {
-    cp = c;
-    return 1;
-  }
-  std::size_t len;
-  char32_t min;
-  if ((c & 0xE0) == 0xC0) {
-    len = 2, min = 0x80, cp = c & 0x1F;
-  } else if ((c & 0xF0) == 0xE0) {
-    len = 3, min = 0x800, cp = c & 0x0F;
-  } else if ((c & 0xF8) == 0xF0) {
-    len = 4, min = 0x10000, cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + len > s.size()) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    const auto d = static_cast<unsigned char>(s[i + k]);
-    if ((d & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (d & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF) return 0;
-  return len;
-}
 
 // ---- Amounts ------------------------------------------------------------------------------
 
