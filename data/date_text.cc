@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "data/number_text.h"
+
 namespace vestrano {
 
 namespace {
@@ -45,14 +47,6 @@ int DaysInMonth(int y, int m) {
   return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
-void Put(std::string& out, int value, int width) {
-  char buf[8];
-  for (int k = width - 1; k >= 0; --k) {
-    buf[k] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  }
-  out.append(buf, static_cast<std::size_t>(width));
-}
 }  // namespace
 
 int CurrentYear() {
@@ -89,11 +83,11 @@ std::string NormalizeDate(std::string_view s) {
     return {};
   std::string out;
   out.reserve(10);
-  Put(out, day, 2);
+  AppendZeroPadded(out, day, 2);
   out += '.';
-  Put(out, month, 2);
+  AppendZeroPadded(out, month, 2);
   out += '.';
-  Put(out, year, 4);
+  AppendZeroPadded(out, year, 4);
   return out;
 }
 

@@ -54,4 +54,14 @@ std::string GeneralNumberText(double value) {
   return out;
 }
 
+void AppendZeroPadded(std::string& out, int value, int width) {
+  char buf[16];
+  if (width > 16) width = 16;
+  for (int k = width - 1; k >= 0; --k) {
+    buf[k] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  out.append(buf, static_cast<std::size_t>(width));
+}
+
 }  // namespace vestrano

@@ -7,4 +7,7 @@ namespace vestrano {
 
 std::string GeneralNumberText(double value);
 
+// Appends a non-negative value with exactly width digits, zero-padded ("05", "0012").
+void AppendZeroPadded(std::string& out, int value, int width);
+
 }  // namespace vestrano

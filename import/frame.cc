@@ -153,6 +153,19 @@ std::string CellText(const TWorkbook& book, const TExportRow* row, int position)
   return row->Cells.Items(position - 1).AsText(book);
 }
 
+// The section's sheet when it was found and has rows; a found sheet without rows gets the
+// empty-sheet mark. nullptr means there is nothing to read.
+const TExportWorkSheet* SectionSheet(TStatement& st, Section section) {
+  const int sheet_index = st.SheetIndex(SheetSlotOf(section));
+  if (sheet_index == kSheetNotFound) return nullptr;
+  const TExportWorkSheet& sheet = st.workbook.Sheets.Items(sheet_index);
+  if (sheet.Rows.Count() == 0) {
+    MarkEmptySheet(st, section);
+    return nullptr;
+  }
+  return &sheet;
+}
+
 }  // namespace
 
 template <class R>
@@ -160,15 +173,11 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
   CheckTableFits<R>(table);
   rows.clear();  // the array holds this run's records only
   const Section section = table.section;
-  const int sheet_index = st.SheetIndex(SheetSlotOf(section));
-  if (sheet_index == kSheetNotFound) return;
+  const TExportWorkSheet* found = SectionSheet(st, section);
+  if (found == nullptr) return;
   const TWorkbook& book = st.workbook;
-  const TExportWorkSheet& sheet = book.Sheets.Items(sheet_index);
+  const TExportWorkSheet& sheet = *found;
   const int row_count = sheet.Rows.Count();
-  if (row_count == 0) {
-    MarkEmptySheet(st, section);
-    return;
-  }
   const int heading_rows = st.offsets.Of(section);
   const int correction = st.last_row_correction;
   const auto fields = Fields<R>();
@@ -223,15 +232,11 @@ void ReadAggregateSection(TStatement& st, const SectionTable& table, std::option
   CheckTableFits<R>(table);
   aggregate.reset();  // an aggregate of an earlier run never survives into this one
   const Section section = table.section;
-  const int sheet_index = st.SheetIndex(SheetSlotOf(section));
-  if (sheet_index == kSheetNotFound) return;
+  const TExportWorkSheet* found = SectionSheet(st, section);
+  if (found == nullptr) return;
   const TWorkbook& book = st.workbook;
-  const TExportWorkSheet& sheet = book.Sheets.Items(sheet_index);
+  const TExportWorkSheet& sheet = *found;
   const int row_count = sheet.Rows.Count();
-  if (row_count == 0) {
-    MarkEmptySheet(st, section);
-    return;
-  }
   const int heading_rows = st.offsets.Of(section);
   const int correction = st.last_row_correction;
   SectionCounts counts;

@@ -19,15 +19,6 @@ void CivilFromSerial(std::int64_t serial, int& y, int& m, int& d) {
   y = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2 ? 1 : 0));
 }
 
-void Put(std::string& out, int value, int width) {
-  char buf[8];
-  for (int k = width - 1; k >= 0; --k) {
-    buf[k] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  }
-  out.append(buf, static_cast<std::size_t>(width));
-}
-
 // Serial days of 0001-01-01 and 9999-12-31; dates outside cannot be written as yyyy-mm-dd.
 constexpr double kFirstSerial = -693593;
 constexpr double kLastSerial = 2958465;
@@ -58,20 +49,20 @@ std::string DateTimeText(double value, DateTextKind kind, bool elapsed_hours) {
     int y, m, d;
     CivilFromSerial(day, y, m, d);
     if (y < 1 || y > 9999) return GeneralNumberText(value);
-    Put(out, y, 4);
+    AppendZeroPadded(out, y, 4);
     out += '-';
-    Put(out, m, 2);
+    AppendZeroPadded(out, m, 2);
     out += '-';
-    Put(out, d, 2);
+    AppendZeroPadded(out, d, 2);
     if (kind == DateTextKind::DateOnly) return out;
     out += ' ';
   }
   const auto secs = static_cast<int>(ms / 1000);
-  Put(out, secs / 3600, 2);
+  AppendZeroPadded(out, secs / 3600, 2);
   out += ':';
-  Put(out, secs / 60 % 60, 2);
+  AppendZeroPadded(out, secs / 60 % 60, 2);
   out += ':';
-  Put(out, secs % 60, 2);
+  AppendZeroPadded(out, secs % 60, 2);
   return out;
 }
 
