@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Writes kontrolni-hlaseni.xlsx, the example control statement for November 2026.
+"""Writes kontrolni-hlaseni.xlsx, the example control statement for November 2026 (make-example
+also converts it to .xls).
 
 Needs python3-xlsxwriter (Debian). The workbook holds every section with a few rows, date cells,
 one decimal-comma text amount ("12500,50" in B.2) and two deliberate warnings: a credit note with

@@ -103,6 +103,22 @@ TEST(CliMainJob, ExampleImportsWritesAndValidates) {
   EXPECT_TRUE(Has(text.out, "149 764,46 CZK"));
 }
 
+TEST(CliMainJob, TheSameStatementAsXlsAndXlsxGivesTheSameDocument) {
+  const std::string dir = TempDir("bothreaders");
+  const std::string base = std::string(VESTRANO_SOURCE_DIR) + "/examples/kontrolni-hlaseni";
+  std::string docs[2];
+  const char* const extensions[2] = {".xlsx", ".xls"};
+  for (int i = 0; i < 2; ++i) {
+    const std::string out = dir + "/kh" + std::to_string(i) + ".xml";
+    auto r = RunProgram({CliPath(), "-q", "--no-validate", "-o", out, base + extensions[i]});
+    ASSERT_EQ(r.status, 0) << extensions[i] << r.out << r.err;
+    std::ifstream xml(out, std::ios::binary);
+    docs[i].assign(std::istreambuf_iterator<char>(xml), {});
+  }
+  EXPECT_GT(docs[0].size(), 2000u);
+  EXPECT_EQ(docs[0], docs[1]);
+}
+
 TEST(CliMainJob, RelativeOutputIsMadeAbsoluteAndNoValidateSkipsTheCheck) {
   const std::string dir = TempDir("relative");
   std::filesystem::create_directories(dir + "/out");
