@@ -2,6 +2,7 @@
 // and checks it against the schema. A thin layer over the core: it only chooses paths and prints.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <exception>
