@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "support/run_program.h"
+#include "support/temp_dir.h"
 
 namespace vestrano {
 namespace {
@@ -66,19 +67,13 @@ using test::RunProgram;
 
 std::string Example() { return std::string(VESTRANO_SOURCE_DIR) + "/examples/kontrolni-hlaseni.xlsx"; }
 
-std::string TempDir(const char* name) {
-  const std::string dir = std::string("/tmp/vestrano-cli-") + name;
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
-}
-
 bool Has(const std::string& text, const std::string& what) {
   return text.find(what) != std::string::npos;
 }
 
 TEST(CliMainJob, ExampleImportsWritesAndValidates) {
-  const std::string dir = TempDir("example");
+  const test::TempDir tmp("vestrano-cli-example");
+  const std::string& dir = tmp.path();
   const std::string workbook = dir + "/kh.xlsx";
   std::filesystem::copy_file(Example(), workbook);
   auto r = RunProgram({CliPath(), "--json", workbook});
@@ -104,7 +99,8 @@ TEST(CliMainJob, ExampleImportsWritesAndValidates) {
 }
 
 TEST(CliMainJob, TheSameStatementAsXlsAndXlsxGivesTheSameDocument) {
-  const std::string dir = TempDir("bothreaders");
+  const test::TempDir tmp("vestrano-cli-bothreaders");
+  const std::string& dir = tmp.path();
   const std::string base = std::string(VESTRANO_SOURCE_DIR) + "/examples/kontrolni-hlaseni";
   std::string docs[2];
   const char* const extensions[2] = {".xlsx", ".xls"};
@@ -120,7 +116,8 @@ TEST(CliMainJob, TheSameStatementAsXlsAndXlsxGivesTheSameDocument) {
 }
 
 TEST(CliMainJob, RelativeOutputIsMadeAbsoluteAndNoValidateSkipsTheCheck) {
-  const std::string dir = TempDir("relative");
+  const test::TempDir tmp("vestrano-cli-relative");
+  const std::string& dir = tmp.path();
   std::filesystem::create_directories(dir + "/out");
   auto r = RunProgram({CliPath(), "--json", "--no-validate", "-o", "out/kh.xml", Example()}, dir);
   ASSERT_EQ(r.status, 0) << r.out << r.err;
@@ -130,7 +127,8 @@ TEST(CliMainJob, RelativeOutputIsMadeAbsoluteAndNoValidateSkipsTheCheck) {
 }
 
 TEST(CliMainJob, MissingValidatorIsACheckNotCompleted) {
-  const std::string dir = TempDir("novalidator");
+  const test::TempDir tmp("vestrano-cli-novalidator");
+  const std::string& dir = tmp.path();
   auto r = RunProgram({CliPath(), "--json", "-o", dir + "/kh.xml", Example()}, dir,
                       {"PATH=" + dir});
   EXPECT_EQ(r.status, 1) << r.out;
@@ -139,7 +137,8 @@ TEST(CliMainJob, MissingValidatorIsACheckNotCompleted) {
 }
 
 TEST(CliMainJob, UnwritableOutputEndsTheRunWithTwo) {
-  const std::string dir = TempDir("unwritable");
+  const test::TempDir tmp("vestrano-cli-unwritable");
+  const std::string& dir = tmp.path();
   std::ofstream(dir + "/file") << "x";
   auto r = RunProgram({CliPath(), "--json", "-o", dir + "/file/kh.xml", Example()});
   EXPECT_EQ(r.status, 2);

@@ -12,9 +12,12 @@
 #include "export/export.h"
 #include "export/schema_check.h"
 #include "fixtures/export/full_statement.h"
+#include "support/temp_dir.h"
 
 namespace vestrano {
 namespace {
+
+using test::TempDir;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -22,23 +25,6 @@ using namespace std::string_literals;
 
 const std::string kValidators =
     std::string(VESTRANO_SOURCE_DIR) + "/tests/fixtures/export/validators";
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vestrano-run-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // Sets PATH for the life of the object.
 class PathGuard {

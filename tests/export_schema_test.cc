@@ -12,30 +12,17 @@
 #include "export/schema_check.h"
 #include "export/xml_writer.h"
 #include "fixtures/export/full_statement.h"
+#include "support/temp_dir.h"
 
 namespace vestrano {
 namespace {
+
+using test::TempDir;
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string kSchemaFolder = std::string(VESTRANO_SOURCE_DIR) + "/schema";
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vestrano-xsd-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // The document text with the first occurrence of from replaced by to.
 std::string Replaced(std::string doc, const std::string& from, const std::string& to) {

@@ -28,17 +28,8 @@ class A1Frame : public ::testing::Test {
     return sheet;
   }
   void Import() { test::ImportInMemory(st); }
-  // Warnings other than the missing-sheet ones of the sheet lookup.
-  Lines RowWarnings() const {
-    Lines out;
-    for (const std::string& w : st.warnings)
-      if (w.rfind("Nenalezen list", 0) != 0) out.push_back(w);
-    return out;
-  }
-  Lines Column(int k) const {
-    const auto& c = st.stats.cell[k];
-    return {c[1], c[2], c[3], c[4]};
-  }
+  Lines RowWarnings() const { return test::RowWarnings(st); }
+  Lines Column(int k) const { return test::StatsColumn(st, k); }
   TStatement st;
 };
 

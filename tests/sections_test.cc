@@ -31,16 +31,8 @@ class Sections : public ::testing::Test {
     return sheet;
   }
   void Import() { test::ImportInMemory(st); }
-  Lines RowWarnings() const {
-    Lines out;
-    for (const std::string& w : st.warnings)
-      if (w.rfind("Nenalezen list", 0) != 0) out.push_back(w);
-    return out;
-  }
-  Lines Column(Section s) const {
-    const auto& c = st.stats.cell[static_cast<int>(s) + 1];
-    return {c[1], c[2], c[3], c[4]};
-  }
+  Lines RowWarnings() const { return test::RowWarnings(st); }
+  Lines Column(Section s) const { return test::StatsColumn(st, static_cast<int>(s) + 1); }
   TStatement st;
 };
 

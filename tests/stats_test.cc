@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "import/sections.h"
+#include "support/sheet_builder.h"
 
 namespace vestrano {
 namespace {
@@ -42,10 +43,7 @@ TEST(AmountDisplayText, Cases) {
   for (auto [value, text] : cases) EXPECT_EQ(AmountDisplayText(value), text) << (double)value;
 }
 
-Lines Column(const TStatement& st, int k) {
-  const auto& c = st.stats.cell[k];
-  return {c[1], c[2], c[3], c[4]};
-}
+Lines Column(const TStatement& st, int k) { return test::StatsColumn(st, k); }
 
 TEST(FinishSection, WritesSlotsLinesAndColumn) {
   TStatement st;

@@ -7,29 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "support/sheet_builder.h"
 #include "workbook/errors.h"
 #include "workbook/model.h"
 
 namespace vestrano {
 namespace {
 
-namespace fs = std::filesystem;
+using test::Grid;
 
-// One line per row, cells separated by "|", an Empty cell shown as "~".
-std::string Grid(const TWorkbook& book, int sheet) {
-  std::string out;
-  const TExportWorkSheet& s = book.Sheets.Items(sheet);
-  for (int r = 0; r < s.Rows.Count(); ++r) {
-    if (r) out += "\n";
-    const TExportRow& row = s.Rows.All()[static_cast<std::size_t>(r)];
-    for (int c = 0; c < row.Cells.Count(); ++c) {
-      if (c) out += "|";
-      const TExportCell& cell = row.Cells.Items(c);
-      out += cell.Kind() == CellKind::Empty ? "~" : cell.AsText(book);
-    }
-  }
-  return out;
-}
+namespace fs = std::filesystem;
 
 std::vector<std::string> SheetNames(const TWorkbook& book) {
   std::vector<std::string> names;

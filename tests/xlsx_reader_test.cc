@@ -8,12 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "support/sheet_builder.h"
 #include "support/xlsx_package.h"
 #include "workbook/errors.h"
 #include "workbook/model.h"
 
 namespace vestrano {
 namespace {
+
+using test::Grid;
 
 using test::MinimalWorkbook;
 using test::SharedStringsXml;
@@ -26,22 +29,6 @@ std::unique_ptr<TWorkbook> Load(const XlsxPackage& package, ProgressSink* progre
   auto book = std::make_unique<TWorkbook>();
   xlsx::Read(*book, bytes, progress);
   return book;
-}
-
-// One line per row, cells separated by "|", an Empty cell shown as "~".
-std::string Grid(const TWorkbook& book, int sheet = 0) {
-  std::string out;
-  const TExportWorkSheet& s = book.Sheets.Items(sheet);
-  for (int r = 0; r < s.Rows.Count(); ++r) {
-    if (r) out += "\n";
-    const TExportRow& row = s.Rows.All()[static_cast<std::size_t>(r)];
-    for (int c = 0; c < row.Cells.Count(); ++c) {
-      if (c) out += "|";
-      const TExportCell& cell = row.Cells.Items(c);
-      out += cell.Kind() == CellKind::Empty ? "~" : cell.AsText(book);
-    }
-  }
-  return out;
 }
 
 std::unique_ptr<TWorkbook> OneSheet(const std::string& sheet_data, const std::string& after = "",

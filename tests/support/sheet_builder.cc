@@ -41,4 +41,31 @@ void ImportInMemory(TStatement& st) {
   ReadLoadedWorkbook(st);
 }
 
+std::string Grid(const TWorkbook& book, int sheet) {
+  std::string out;
+  const TExportWorkSheet& s = book.Sheets.Items(sheet);
+  for (int r = 0; r < s.Rows.Count(); ++r) {
+    if (r) out += "\n";
+    const TExportRow& row = s.Rows.All()[static_cast<std::size_t>(r)];
+    for (int c = 0; c < row.Cells.Count(); ++c) {
+      if (c) out += "|";
+      const TExportCell& cell = row.Cells.Items(c);
+      out += cell.Kind() == CellKind::Empty ? "~" : cell.AsText(book);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> RowWarnings(const TStatement& st) {
+  std::vector<std::string> out;
+  for (const std::string& w : st.warnings)
+    if (w.rfind("Nenalezen list", 0) != 0) out.push_back(w);
+  return out;
+}
+
+std::vector<std::string> StatsColumn(const TStatement& st, int column) {
+  const auto& c = st.stats.cell[static_cast<std::size_t>(column)];
+  return {c[1], c[2], c[3], c[4]};
+}
+
 }  // namespace vestrano::test

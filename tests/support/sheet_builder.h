@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "import/statement.h"
 #include "workbook/model.h"
@@ -20,6 +21,14 @@ using Lit = std::variant<std::string, const char*, double, int, Date, Blank>;
 void AddRow(TExportWorkSheet& sheet, std::initializer_list<Lit> cells);
 // Sets one cell (column and row 0-based), growing the sheet as a reader would.
 void SetCell(TExportWorkSheet& sheet, int column, int row, const Lit& value);
+
+// One line per row, cells separated by "|", an Empty cell shown as "~".
+std::string Grid(const TWorkbook& book, int sheet = 0);
+
+// The warnings other than the missing-sheet ones of the sheet lookup.
+std::vector<std::string> RowWarnings(const TStatement& st);
+// Rows 1 to 4 (Načteno, Vynecháno, Chybné, CELKEM) of a statistics column (1 = A1 … 8 = B3).
+std::vector<std::string> StatsColumn(const TStatement& st, int column);
 
 // Runs an import on the workbook that st already holds, as a run with a chosen file does (lists,
 // row arrays, sheet indices, totals and aggregates reset first), without loading a file.
