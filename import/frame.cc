@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <climits>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 
@@ -153,17 +154,24 @@ std::string CellText(const TWorkbook& book, const TExportRow* row, int position)
   return row->Cells.Items(position - 1).AsText(book);
 }
 
-// The section's sheet when it was found and has rows; a found sheet without rows gets the
-// empty-sheet mark. nullptr means there is nothing to read.
-const TExportWorkSheet* SectionSheet(TStatement& st, Section section) {
+// The section's sheet with what bounds its reading, when it was found and has rows; a found
+// sheet without rows gets the empty-sheet mark. Empty means there is nothing to read.
+struct SectionSheetView {
+  const TExportWorkSheet& sheet;
+  int row_count;     // R
+  int heading_rows;  // H
+  int correction;    // c
+};
+std::optional<SectionSheetView> SectionSheet(TStatement& st, Section section) {
   const int sheet_index = st.SheetIndex(SheetSlotOf(section));
-  if (sheet_index == kSheetNotFound) return nullptr;
+  if (sheet_index == kSheetNotFound) return std::nullopt;
   const TExportWorkSheet& sheet = st.workbook.Sheets.Items(sheet_index);
   if (sheet.Rows.Count() == 0) {
     MarkEmptySheet(st, section);
-    return nullptr;
+    return std::nullopt;
   }
-  return &sheet;
+  return SectionSheetView{sheet, sheet.Rows.Count(), st.offsets.Of(section),
+                          st.last_row_correction};
 }
 
 }  // namespace
@@ -173,13 +181,10 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
   CheckTableFits<R>(table);
   rows.clear();  // the array holds this run's records only
   const Section section = table.section;
-  const TExportWorkSheet* found = SectionSheet(st, section);
-  if (found == nullptr) return;
+  const auto view = SectionSheet(st, section);
+  if (!view) return;
   const TWorkbook& book = st.workbook;
-  const TExportWorkSheet& sheet = *found;
-  const int row_count = sheet.Rows.Count();
-  const int heading_rows = st.offsets.Of(section);
-  const int correction = st.last_row_correction;
+  const auto& [sheet, row_count, heading_rows, correction] = *view;
   const auto fields = Fields<R>();
   const auto pos = Positions(st, table);
   // A data row must have at least this many cells; a position below 1 can never be reached.
@@ -232,13 +237,10 @@ void ReadAggregateSection(TStatement& st, const SectionTable& table, std::option
   CheckTableFits<R>(table);
   aggregate.reset();  // an aggregate of an earlier run never survives into this one
   const Section section = table.section;
-  const TExportWorkSheet* found = SectionSheet(st, section);
-  if (found == nullptr) return;
+  const auto view = SectionSheet(st, section);
+  if (!view) return;
   const TWorkbook& book = st.workbook;
-  const TExportWorkSheet& sheet = *found;
-  const int row_count = sheet.Rows.Count();
-  const int heading_rows = st.offsets.Of(section);
-  const int correction = st.last_row_correction;
+  const auto& [sheet, row_count, heading_rows, correction] = *view;
   SectionCounts counts;
   RunningSums sums{};
   // Exactly the row below the headings is examined, even past the sheet's end (then empty);
