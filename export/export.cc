@@ -10,7 +10,8 @@
 namespace vestrano {
 
 ExportResult ExportStatement(const TFilingData& data, const std::string& absolute_path,
-                             bool validate, const std::string& start_directory) {
+                             bool validate, const std::string& start_directory,
+                             const std::string& schema_file) {
   ExportResult result;
   // The validator runs in another folder, so a relative path would not be found there.
   result.path = std::filesystem::path(absolute_path).is_absolute()
@@ -22,7 +23,7 @@ ExportResult ExportStatement(const TFilingData& data, const std::string& absolut
     return result;
   }
   result.validated = true;
-  TSchemaCheck check = CheckSchema(result.path, start_directory);
+  TSchemaCheck check = CheckSchema(result.path, start_directory, kValidatorTimeout, schema_file);
   result.verdict = check.verdict;
   result.output = std::move(check.output);
   result.message = ResultMessage(result.path, result.verdict, result.output);

@@ -78,16 +78,29 @@ Verdict VerdictOf(const std::string& path, std::string_view out) {
 }
 
 TSchemaCheck CheckSchema(const std::string& path, const std::string& start_directory,
-                         std::chrono::milliseconds timeout) {
+                         std::chrono::milliseconds timeout, const std::string& schema_file) {
   TSchemaCheck check;
   const std::string validator = FindValidator();
   if (validator.empty()) {
     check.output = "Validátor XMLStarlet (xmlstarlet nebo xml) nebyl nalezen v PATH.";
     return check;
   }
-  const std::string folder = SchemaDirectory(start_directory);
+  std::string folder;
+  std::string schema_name = kSchemaFileName;
+  if (schema_file.empty()) {
+    folder = SchemaDirectory(start_directory);
+  } else {
+    std::error_code ec;
+    const fs::path schema = fs::absolute(schema_file, ec);
+    if (ec || !fs::is_regular_file(schema, ec)) {
+      check.output = "Soubor schématu " + schema_file + " nebyl nalezen.";
+      return check;
+    }
+    folder = schema.parent_path().string();
+    schema_name = schema.filename().string();
+  }
   const TCommandResult run =
-      RunCommand({validator, "val", "-e", "-s", kSchemaFileName, path}, folder, timeout);
+      RunCommand({validator, "val", "-e", "-s", schema_name, path}, folder, timeout);
   if (!run.started) {
     check.output =
         "Validátor " + validator + " nelze spustit ve složce " + folder + ": " + run.failure + ".";

@@ -31,9 +31,12 @@ struct TSchemaCheck {
   std::string output;  // stdout then stderr, every byte; or why the check could not be completed
 };
 
-// Runs the validator on the document at the absolute path.
+// Runs the validator on the document at the absolute path. A non-empty schema_file names the
+// schema outright (a relative one is taken from the current directory) and wins over the
+// start-directory and installed copies; the validator then runs in that file's folder.
 TSchemaCheck CheckSchema(const std::string& path, const std::string& start_directory,
-                         std::chrono::milliseconds timeout = kValidatorTimeout);
+                         std::chrono::milliseconds timeout = kValidatorTimeout,
+                         const std::string& schema_file = {});
 
 // The text shown under kExportCaption after the file was written to path. Valid UTF-8: bytes of
 // the output that are not UTF-8 appear as U+FFFD.
