@@ -33,8 +33,13 @@ ssize_t WriteSome(int fd, const void* data, std::size_t size) {
 mode_t TargetMode(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
+  // umask can only be read by setting it; done once, since a second thread doing the same in
+  // between would leave the process with a mask of 0.
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
   return 0666 & ~mask;
 }
 

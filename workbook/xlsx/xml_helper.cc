@@ -41,6 +41,9 @@ std::string EncodingError(const std::string& part) {
 
 QuietXmlErrors::QuietXmlErrors()
     : saved_func_(xmlGenericError), saved_context_(xmlGenericErrorContext) {
+  // libxml2 sets up its global tables on first use, which two threads must not do at once.
+  static const bool initialised = (xmlInitParser(), true);
+  (void)initialised;
   xmlSetGenericErrorFunc(nullptr, &Silent);
 }
 
