@@ -14,6 +14,7 @@ std::string PadLeft(const std::string& s, std::size_t width) {
   const std::size_t n = CharLength(s);
   return n >= width ? s : std::string(width - n, ' ') + s;
 }
+}  // namespace
 
 const char* VerdictName(Verdict v) {
   switch (v) {
@@ -24,6 +25,7 @@ const char* VerdictName(Verdict v) {
   return "not-run";
 }
 
+namespace {
 void List(std::string& out, const char* title, const std::vector<std::string>& lines) {
   out += "\n";
   out += title;
@@ -72,9 +74,10 @@ std::string ReportText(const TStatement& st, const RunReport& report) {
 }
 
 std::string ReportJson(const TStatement& st, const RunReport& report) {
-  std::string out = "{\n  \"file\": " + JsonString(report.file) + ",\n  \"statistics\": {";
+  // One line, so that a run over several workbooks gives one object per line.
+  std::string out = "{\"file\": " + JsonString(report.file) + ", \"statistics\": {";
   for (int col = 1; col <= 8; ++col) {
-    out += col > 1 ? ",\n                 " : "";
+    out += col > 1 ? ", " : "";
     out += JsonString(st.stats.At(col, 0)) + ": {";
     for (int row = 1; row <= 4; ++row) {
       if (row > 1) out += ", ";
@@ -82,24 +85,24 @@ std::string ReportJson(const TStatement& st, const RunReport& report) {
     }
     out += "}";
   }
-  out += "},\n  \"subtotals\": [";
+  out += "}, \"subtotals\": [";
   for (std::size_t i = 0; i < st.subtotals.lines.size(); ++i) {
-    if (i) out += ",\n                ";
+    if (i) out += ", ";
     out += "[" + JsonString(st.subtotals.lines[i].first) + ", " +
            JsonString(st.subtotals.lines[i].second) + "]";
   }
-  out += "],\n  \"warnings\": " + Lines(st.warnings);
-  out += ",\n  \"errors\": " + Lines(st.errors);
-  out += ",\n  \"failure\": " + (report.failure ? JsonString(*report.failure) : "null");
-  out += ",\n  \"xml\": " + (report.export_result ? JsonString(report.export_result->path) : "null");
-  out += ",\n  \"validation\": ";
+  out += "], \"warnings\": " + Lines(st.warnings);
+  out += ", \"errors\": " + Lines(st.errors);
+  out += ", \"failure\": " + (report.failure ? JsonString(*report.failure) : "null");
+  out += ", \"xml\": " + (report.export_result ? JsonString(report.export_result->path) : "null");
+  out += ", \"validation\": ";
   if (report.export_result && report.export_result->validated) {
     out += "{\"verdict\": \"" + std::string(VerdictName(report.export_result->verdict)) +
            "\", \"output\": " + JsonString(report.export_result->output) + "}";
   } else {
     out += "null";
   }
-  out += "\n}\n";
+  out += "}\n";
   return out;
 }
 

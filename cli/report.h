@@ -15,7 +15,9 @@ struct RunReport {
 };
 
 std::string ReportText(const TStatement& st, const RunReport& report);
+// The JSON report: one object on one line.
 std::string ReportJson(const TStatement& st, const RunReport& report);
+const char* VerdictName(Verdict v);  // "valid", "invalid", "not-run"
 std::string DumpJson(const TWorkbook& book);
 
 }  // namespace vestrano::cli

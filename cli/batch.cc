@@ -1,0 +1,321 @@
+#include "cli/batch.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <tuple>
+
+#include "cli/report.h"
+#include "data/text.h"
+#include "export/atomic_file.h"
+#include "export/export.h"
+#include "import/run.h"
+
+namespace vestrano::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Absolute(const std::string& path, const std::string& cwd) {
+  if (!path.empty() && path[0] == '/') return path;
+  return cwd == "/" ? "/" + path : cwd + "/" + path;
+}
+
+// path with the part after the last "." of its last component replaced by extension (appended
+// when there is none).
+std::string WithExtension(const std::string& path, const char* extension) {
+  const std::size_t sep = path.find_last_of('/');
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return path + extension;
+  return path.substr(0, dot) + extension;
+}
+
+std::string BaseName(const std::string& path) {
+  const std::size_t sep = path.find_last_of('/');
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// A message on one line: CR and LF runs become one blank.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : ToValidUtf8(text)) {
+    if (c == '\r' || c == '\n') {
+      if (!out.empty() && out.back() != ' ') out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::size_t StoredRecords(const TStatementRecords& r) {
+  return r.a1.size() + r.a2.size() + r.a3.size() + r.a4.size() + (r.a5 ? 1 : 0) + r.b1.size() +
+         r.b2.size() + (r.b3 ? 1 : 0);
+}
+
+}  // namespace
+
+bool IsWorkbookName(std::string_view file_name) {
+  const std::size_t dot = file_name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  std::string ext(file_name.substr(dot + 1));
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (const char* known : {"xlsx", "xlsm", "xltx", "xltm", "xls", "xlt"})
+    if (ext == known) return true;
+  return false;
+}
+
+std::vector<std::string> ExpandArguments(const std::vector<std::string>& arguments, bool recursive,
+                                         std::string& error) {
+  std::vector<std::string> out;
+  for (const std::string& arg : arguments) {
+    std::error_code ec;
+    if (!fs::is_directory(arg, ec)) {
+      out.push_back(arg);
+      continue;
+    }
+    std::vector<std::string> found;  // paths below the folder
+    auto consider = [&](const fs::directory_entry& entry, const fs::path& relative) {
+      const std::string name = entry.path().filename().string();
+      std::error_code type_ec;
+      if (name.starts_with("~$") || !IsWorkbookName(name) || !entry.is_regular_file(type_ec))
+        return;
+      found.push_back(relative.string());
+    };
+    if (recursive) {
+      fs::recursive_directory_iterator it(arg, ec), end;
+      for (; !ec && it != end; it.increment(ec))
+        consider(*it, fs::path(it->path()).lexically_relative(arg));
+    } else {
+      fs::directory_iterator it(arg, ec), end;
+      for (; !ec && it != end; it.increment(ec)) consider(*it, it->path().filename());
+    }
+    if (ec) {
+      error = "cannot read the folder " + arg + ": " + ec.message();
+      return {};
+    }
+    if (found.empty()) {
+      error = "the folder " + arg + " holds no workbook (.xlsx, .xlsm, .xltx, .xltm, .xls, .xlt)";
+      return {};
+    }
+    std::sort(found.begin(), found.end());  // bytes, so the order never depends on a locale
+    for (const std::string& relative : found) out.push_back(InFolder(arg, relative));
+  }
+  return out;
+}
+
+std::string XmlPathOf(const std::string& workbook, const RunSettings& s) {
+  if (s.output) return Absolute(*s.output, s.start_directory);
+  if (s.output_dir)
+    return Absolute(InFolder(*s.output_dir, WithExtension(BaseName(workbook), ".xml")),
+                    s.start_directory);
+  return Absolute(WithExtension(workbook, ".xml"), s.start_directory);
+}
+
+std::string ReportPathOf(const std::string& workbook, const RunSettings& s) {
+  return Absolute(InFolder(s.report_dir.value_or(""), WithExtension(BaseName(workbook), ".txt")),
+                  s.start_directory);
+}
+
+std::string FindCollision(const std::vector<std::string>& workbooks, const RunSettings& s) {
+  std::map<std::string, const std::string*> writers;  // normalised path → workbook
+  auto claim = [&](const std::string& path, const std::string& workbook) -> std::string {
+    const std::string key = fs::path(path).lexically_normal().string();
+    const auto [it, fresh] = writers.emplace(key, &workbook);
+    if (fresh) return {};
+    return *it->second + " and " + workbook + " would both write " + path;
+  };
+  for (const std::string& w : workbooks) {
+    if (!s.no_export)
+      if (std::string e = claim(XmlPathOf(w, s), w); !e.empty()) return e;
+    if (s.report_dir)
+      if (std::string e = claim(ReportPathOf(w, s), w); !e.empty()) return e;
+  }
+  return {};
+}
+
+std::string PeriodText(const tDataHeader& h) {
+  // The writer's rule: the month when filled, else the quarter, else month 1.
+  if (!h.mesic.empty()) return h.mesic + "/" + h.rok;
+  if (!h.ctvrt.empty()) return "Q" + h.ctvrt + "/" + h.rok;
+  return "1/" + h.rok;
+}
+
+WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings, bool keep_report,
+                            ProgressSink* progress, const std::function<void()>& after_import) {
+  WorkbookOutcome out;
+  out.file = file;
+  TStatement st;
+  st.start_directory = settings.start_directory;
+  RunReport report;
+  report.file = file;
+  try {
+    BeginImport(st);
+    RunImport(st, file, progress);
+    out.imported = true;
+  } catch (const std::exception& e) {
+    report.failure = e.what();
+  } catch (...) {
+    report.failure = "unknown error";
+  }
+  if (after_import) after_import();
+  if (!report.failure && !settings.no_export) {
+    try {
+      report.export_result =
+          ExportStatement(st.Filing(), XmlPathOf(file, settings), !settings.no_validate,
+                          st.start_directory, settings.schema);
+    } catch (const std::exception& e) {
+      report.failure = e.what();
+    }
+  }
+  if (settings.report_dir) {
+    std::string text = ReportText(st, report);
+    if (report.failure) text += "vestrano-cli: " + ToValidUtf8(*report.failure) + "\n";
+    try {
+      WriteFileAtomically(ReportPathOf(file, settings), text);
+    } catch (const std::exception& e) {
+      if (!report.failure) report.failure = e.what();
+    }
+  }
+  if (keep_report) out.report = settings.json ? ReportJson(st, report) : ReportText(st, report);
+
+  out.failure = report.failure;
+  out.dic = st.subject.dic;
+  out.period = PeriodText(st.header);
+  out.form = st.header.khdph_forma.empty() ? "B" : st.header.khdph_forma;
+  out.rows = StoredRecords(st.records);
+  out.warnings = st.warnings.size();
+  out.errors = st.errors.size();
+  const auto& r = report.export_result;
+  if (report.failure) {
+    out.check = "selhalo";
+    out.status = 2;
+  } else {
+    out.check = !r ? "-" : !r->validated ? "vynecháno" : VerdictName(r->verdict);
+    out.status = !st.errors.empty() || (r && r->validated && r->verdict != Verdict::Valid) ? 1 : 0;
+  }
+  return out;
+}
+
+std::vector<WorkbookOutcome> RunWorkbooks(const std::vector<std::string>& files,
+                                          const RunSettings& settings, int jobs, bool keep_reports,
+                                          const std::function<void(std::size_t)>& on_done) {
+  std::vector<WorkbookOutcome> outcomes(files.size());
+  std::atomic<std::size_t> next{0};
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t done = 0;
+  // Each worker takes the next workbook and puts its outcome in that workbook's place, so the
+  // order of the results is the order of the input.
+  auto work = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
+      outcomes[i] = RunWorkbook(files[i], settings, keep_reports);
+      const std::lock_guard lock(mutex);
+      ++done;
+      changed.notify_one();
+    }
+  };
+  std::vector<std::thread> workers;
+  const std::size_t wanted = std::min<std::size_t>(std::max(jobs, 1), files.size());
+  for (std::size_t t = 0; t < wanted; ++t) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer threads than asked for; those that started do all the work
+    }
+  }
+  if (workers.empty()) work();
+  std::size_t reported = 0;
+  for (std::unique_lock lock(mutex); reported < files.size();) {
+    changed.wait(lock, [&] { return done > reported; });
+    reported = done;
+    if (on_done) {
+      lock.unlock();
+      on_done(reported);
+      lock.lock();
+    }
+  }
+  for (std::thread& t : workers) t.join();
+  return outcomes;
+}
+
+std::string SummaryText(const std::vector<WorkbookOutcome>& outcomes) {
+  constexpr std::size_t kColumns = 8;
+  using Line = std::array<std::string, kColumns>;
+  // Text columns left-aligned, counts right-aligned.
+  constexpr std::array<bool, kColumns> kRight = {false, false, false, false,
+                                                 true,  true,  true,  false};
+  std::vector<Line> lines = {
+      {"Soubor", "DIČ", "Období", "Druh", "Řádků", "Upozornění", "Chyb", "Ověření"}};
+  for (const WorkbookOutcome& o : outcomes) {
+    if (o.imported) {
+      lines.push_back({o.file, o.dic, o.period, o.form, std::to_string(o.rows),
+                       std::to_string(o.warnings), std::to_string(o.errors), o.check});
+    } else {
+      lines.push_back({o.file, "-", "-", "-", "-", "-", "-", o.check});
+    }
+    for (std::string& cell : lines.back()) cell = OneLine(cell);
+  }
+  std::array<std::size_t, kColumns> width{};
+  for (const Line& line : lines)
+    for (std::size_t c = 0; c < kColumns; ++c) width[c] = std::max(width[c], CharLength(line[c]));
+  std::string out;
+  for (const Line& line : lines) {
+    std::string text;
+    for (std::size_t c = 0; c < kColumns; ++c) {
+      const std::string gap(width[c] - CharLength(line[c]), ' ');
+      if (c) text += "  ";
+      text += kRight[c] ? gap + line[c] : line[c] + gap;
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    out += text + "\n";
+  }
+  std::size_t with_errors = 0, invalid = 0;
+  for (const WorkbookOutcome& o : outcomes) {
+    if (o.failure) out += OneLine(o.file) + ": " + OneLine(*o.failure) + "\n";
+    with_errors += o.failure || o.errors > 0;
+    invalid += o.check == "invalid";
+  }
+  out += "Celkem: " + std::to_string(outcomes.size()) + " sešitů, " + std::to_string(with_errors) +
+         " s chybami, " + std::to_string(invalid) + " neplatných\n";
+  return out;
+}
+
+std::vector<std::string> DoubleFilings(const std::vector<WorkbookOutcome>& outcomes) {
+  std::vector<std::tuple<std::string, std::string, std::string>> keys;
+  std::vector<std::vector<std::string>> groups;
+  for (const WorkbookOutcome& o : outcomes) {
+    if (!o.imported || o.dic.empty()) continue;  // nothing identifies the client
+    const auto key = std::make_tuple(o.dic, o.period, o.form);
+    const auto at = std::find(keys.begin(), keys.end(), key);
+    if (at == keys.end()) {
+      keys.push_back(key);
+      groups.push_back({o.file});
+    } else {
+      groups[static_cast<std::size_t>(at - keys.begin())].push_back(o.file);
+    }
+  }
+  std::vector<std::string> lines;
+  for (const auto& group : groups) {
+    if (group.size() < 2) continue;
+    std::string line = "Možné dvojí podání: ";
+    for (std::size_t i = 0; i < group.size(); ++i) line += (i ? ", " : "") + OneLine(group[i]);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace vestrano::cli

@@ -1,0 +1,302 @@
+#include "cli/template.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+
+#include "data/field_rules.h"
+#include "data/layout.h"
+#include "data/records.h"
+#include "data/text.h"
+
+namespace vestrano::cli {
+
+namespace {
+
+struct Column {
+  int index;  // 0-based
+  const char* name;
+  const char* label;
+  FieldKind kind;
+};
+
+template <class R>
+void AppendColumns(Section s, const tDataOrder& order, std::vector<Column>& out) {
+  const auto fields = Fields<R>();
+  for (std::size_t k = 0; k < fields.size(); ++k)
+    out.push_back({order.Of(s, k) - 1, fields[k].name, fields[k].label, fields[k].kind});
+}
+
+std::vector<Column> SectionColumns(Section s, const tDataOrder& order) {
+  std::vector<Column> out;
+  switch (s) {
+    case Section::A1:
+      AppendColumns<tDataA1>(s, order, out);
+      break;
+    case Section::A2:
+      AppendColumns<tDataA2>(s, order, out);
+      break;
+    case Section::A3:
+      AppendColumns<tDataA3>(s, order, out);
+      break;
+    case Section::A4:
+      AppendColumns<tDataA4>(s, order, out);
+      break;
+    case Section::A5:
+      AppendColumns<tDataA5>(s, order, out);
+      break;
+    case Section::B1:
+      AppendColumns<tDataB1>(s, order, out);
+      break;
+    case Section::B2:
+      AppendColumns<tDataB2>(s, order, out);
+      break;
+    case Section::B3:
+      AppendColumns<tDataB3>(s, order, out);
+      break;
+  }
+  return out;
+}
+
+// The values that the import's own check accepts among the candidates, so that a drop-down list
+// can never offer a code the import refuses, nor miss one it takes.
+std::vector<std::string> Accepted(const std::vector<std::string>& candidates,
+                                  const std::function<bool(const std::string&)>& accepts) {
+  std::vector<std::string> out;
+  for (const std::string& c : candidates)
+    if (accepts(c)) out.push_back(c);
+  return out;
+}
+
+std::vector<std::string> Numbers(int from, int to) {
+  std::vector<std::string> out;
+  for (int i = from; i <= to; ++i) out.push_back(std::to_string(i));
+  return out;
+}
+
+std::vector<std::string> Letters(int length) {
+  std::vector<std::string> out = {""};
+  for (int n = 0; n < length; ++n) {
+    std::vector<std::string> longer;
+    for (const std::string& prefix : out)
+      for (char c = 'A'; c <= 'Z'; ++c) longer.push_back(prefix + c);
+    out = std::move(longer);
+  }
+  return out;
+}
+
+// The drop-down list of a code field; empty for other fields. The form type and the subject
+// type have no check in the import; their codes are the form's.
+std::vector<std::string> CodeList(std::string_view field) {
+  if (field == "kod_pred_pl")
+    return Accepted(Numbers(1, 99), [](const std::string& s) { return IsSupplyCodeValid(s); });
+  if (field == "kod_rezim_pl")
+    return Accepted(Numbers(0, 9), [](const std::string& s) { return IsRegimeCodeValid(s); });
+  if (field == "zdph_44")
+    return Accepted(Letters(1), [](const std::string& s) { return IsYesNoValid(s); });
+  if (field == "pomer")
+    return Accepted(Letters(1), [](const std::string& s) { return IsRatioFlagValid(s); });
+  if (field == "k_stat")
+    return Accepted(Letters(2), [](const std::string& s) { return NormalizeCountryCode(s) == s; });
+  if (field == "khdph_forma") return {"B", "O", "N", "E"};
+  if (field == "typ_ds") return {"P", "F"};
+  return {};
+}
+
+void AddDropDown(lxw_worksheet* sheet, int first_row, int last_row, int column,
+                 const std::vector<std::string>& values) {
+  if (values.empty()) return;
+  std::vector<char*> list;
+  for (const std::string& v : values) list.push_back(const_cast<char*>(v.c_str()));
+  list.push_back(nullptr);
+  lxw_data_validation validation{};
+  validation.validate = LXW_VALIDATION_TYPE_LIST;
+  validation.value_list = list.data();
+  // The import judges every value and says what is wrong; the list only offers the codes.
+  validation.error_type = LXW_VALIDATION_ERROR_TYPE_WARNING;
+  worksheet_data_validation_range(sheet, static_cast<lxw_row_t>(first_row),
+                                  static_cast<lxw_col_t>(column), static_cast<lxw_row_t>(last_row),
+                                  static_cast<lxw_col_t>(column), &validation);
+}
+
+double WidthFor(const std::string& text) {
+  const double w = static_cast<double>(CharLength(text)) + 2;
+  return w < 12 ? 12 : (w > 40 ? 40 : w);
+}
+
+[[noreturn]] void Fail(const std::string& path, const std::string& reason) {
+  throw std::runtime_error("Nelze zapsat soubor " + path + ": " + reason);
+}
+
+}  // namespace
+
+TemplateWorkbook::TemplateWorkbook(const std::string& path, const std::string& shown_path)
+    : path_(shown_path.empty() ? path : shown_path) {
+  book_ = workbook_new(path.c_str());
+  if (!book_) Fail(path_, "sešit nelze založit");
+  bold_ = workbook_add_format(book_);
+  format_set_bold(bold_);
+  text_ = workbook_add_format(book_);
+  format_set_num_format(text_, "@");  // "00006947" keeps its zeros
+  date_ = workbook_add_format(book_);
+  format_set_num_format(date_, "d.m.yyyy");
+  amount_ = workbook_add_format(book_);
+  format_set_num_format(amount_, "#,##0.00");
+  AddFixedSheet("Hlavička", true);
+  AddFixedSheet("Subjekt", false);
+  AddSectionSheets();
+}
+
+TemplateWorkbook::~TemplateWorkbook() {
+  if (book_) lxw_workbook_free(book_);
+}
+
+void TemplateWorkbook::AddFixedSheet(const char* name, bool header) {
+  lxw_worksheet* sheet = workbook_add_worksheet(book_, name);
+  if (!sheet) Fail(path_, std::string("list ") + name + " nelze založit");
+  SheetFormats entry{name, sheet, true, {}};
+  worksheet_write_string(sheet, 0, 0, "Položka", bold_);
+  worksheet_write_string(sheet, 0, 1, "Hodnota", bold_);
+  const auto labels = header ? HeaderRowLabels() : SubjectRowLabels();
+  entry.formats.assign(labels.size() + 1, nullptr);
+  double label_width = 12;
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    const int sheet_row = static_cast<int>(i) + 2;
+    const char* field = "";
+    lxw_format* format = text_;
+    if (header) {
+      for (const HeaderFieldDef& f : HeaderFields()) {
+        if (f.sheet_row != sheet_row) continue;
+        field = f.name;
+        // Year, quarter and month are numbers a user types; the import keeps their first digits.
+        format = f.treatment == HeaderFieldDef::Date         ? date_
+                 : f.treatment == HeaderFieldDef::FirstChars ? nullptr
+                                                             : text_;
+      }
+    } else {
+      for (const SubjectFieldDef& f : SubjectFields()) {
+        if (f.sheet_row != sheet_row) continue;
+        field = f.name;
+        if (std::string_view(f.name) == "zast_dat_nar") format = date_;
+      }
+    }
+    const auto row = static_cast<lxw_row_t>(sheet_row - 1);
+    worksheet_write_string(sheet, row, 0, labels[i], nullptr);
+    // The cell exists, so a value typed into it keeps the format.
+    if (format) worksheet_write_blank(sheet, row, 1, format);
+    entry.formats[static_cast<std::size_t>(row)] = format;
+    AddDropDown(sheet, sheet_row - 1, sheet_row - 1, 1, CodeList(field));
+    label_width = std::max(label_width, WidthFor(labels[i]));
+  }
+  worksheet_set_column(sheet, 0, 0, label_width, nullptr);
+  worksheet_set_column(sheet, 1, 1, 40, nullptr);
+  sheets_.push_back(std::move(entry));
+}
+
+void TemplateWorkbook::AddSectionSheets() {
+  const tDataSheets names;
+  const tDataOffsets offsets;
+  const tDataOrder order;
+  for (std::size_t i = 0; i < kSectionCount; ++i) {
+    const auto section = static_cast<Section>(i);
+    lxw_worksheet* sheet = workbook_add_worksheet(book_, names.Of(section).c_str());
+    if (!sheet) Fail(path_, "list " + names.Of(section) + " nelze založit");
+    SheetFormats entry{names.Of(section), sheet, false, {}};
+    // The heading stands in the last heading row; the data rows below stay absent, since a
+    // prepared empty row would be read (and counted as skipped).
+    const int heading_row = offsets.Of(section) - 1;
+    for (const Column& c : SectionColumns(section, order)) {
+      const std::string heading = *c.label ? c.label : "Číslo řádku";
+      if (heading_row >= 0)
+        worksheet_write_string(sheet, static_cast<lxw_row_t>(heading_row),
+                               static_cast<lxw_col_t>(c.index), heading.c_str(), bold_);
+      lxw_format* format = nullptr;
+      switch (c.kind) {
+        case FieldKind::Text:
+          format = text_;
+          break;
+        case FieldKind::Date:
+          format = date_;
+          break;
+        case FieldKind::Amount:
+          format = amount_;
+          break;
+        case FieldKind::LineNo:
+          format = nullptr;
+          break;
+      }
+      const auto col = static_cast<lxw_col_t>(c.index);
+      worksheet_set_column(sheet, col, col, WidthFor(heading), format);
+      if (entry.formats.size() <= static_cast<std::size_t>(c.index))
+        entry.formats.resize(static_cast<std::size_t>(c.index) + 1, nullptr);
+      entry.formats[static_cast<std::size_t>(c.index)] = format;
+      AddDropDown(sheet, heading_row + 1, LXW_ROW_MAX - 1, c.index, CodeList(c.name));
+    }
+    if (heading_row >= 0) worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(heading_row + 1), 0);
+    sheets_.push_back(std::move(entry));
+  }
+}
+
+lxw_worksheet* TemplateWorkbook::Sheet(std::string_view name) const {
+  for (const SheetFormats& s : sheets_)
+    if (s.name == name) return s.sheet;
+  return nullptr;
+}
+
+lxw_format* TemplateWorkbook::CellFormat(std::string_view name, int row, int column) const {
+  for (const SheetFormats& s : sheets_) {
+    if (s.name != name) continue;
+    if (s.by_row && column != 1) return nullptr;
+    const int at = s.by_row ? row : column;
+    if (at < 0 || static_cast<std::size_t>(at) >= s.formats.size()) return nullptr;
+    return s.formats[static_cast<std::size_t>(at)];
+  }
+  return nullptr;
+}
+
+void TemplateWorkbook::Close() {
+  lxw_workbook* book = book_;
+  book_ = nullptr;
+  const lxw_error error = workbook_close(book);  // frees the workbook either way
+  if (error != LXW_NO_ERROR) Fail(path_, lxw_strerror(error));
+}
+
+void WriteTemplate(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(path, ec))) Fail(path, "soubor už existuje a nebude přepsán");
+  std::string folder = fs::path(path).parent_path().string();
+  if (folder.empty()) folder = ".";
+  // Written under a temporary name beside the target and renamed at the end, so that a failure
+  // leaves no half-written workbook behind.
+  std::string temp = folder + "/.vestrano-XXXXXX";
+  std::vector<char> name(temp.begin(), temp.end());
+  name.push_back('\0');
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) Fail(path, std::strerror(errno));
+  ::close(fd);
+  temp = name.data();
+  ::unlink(temp.c_str());  // the library creates it anew, with the usual permissions
+  try {
+    TemplateWorkbook book(temp, path);
+    book.Close();
+  } catch (const std::runtime_error&) {
+    ::unlink(temp.c_str());
+    throw;
+  }
+  // link() refuses an existing target, so a file that appeared meanwhile is not overwritten;
+  // rename() serves where the file system has no links.
+  int error = ::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
+  if (error == EPERM || error == ENOTSUP)
+    error = ::rename(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
+  ::unlink(temp.c_str());
+  if (error != 0)
+    Fail(path, error == EEXIST ? "soubor už existuje a nebude přepsán" : std::strerror(error));
+}
+
+}  // namespace vestrano::cli
