@@ -29,8 +29,15 @@ TEST(Cli, UsageErrorsExitWithTwo) {
       {},
       {"--frobnicate", "a.xlsx"},
       {"-o", "out.xml", "--no-export", "a.xlsx"},
-      {"a.xlsx", "b.xlsx"},
+      {"-o", "out.xml", "a.xlsx", "b.xlsx"},
       {"-o"},
+      {"-j", "0", "a.xlsx"},
+      {"-jx", "a.xlsx"},
+      {"--output-dir", "out", "--no-export", "a.xlsx"},
+      {"--schema", "/nonexistent/dphkh1_epo2.xsd", "a.xlsx"},
+      {"--schema", CliPath(), "--no-export", "a.xlsx"},
+      {"--schema", CliPath(), "--no-validate", "a.xlsx"},
+      {"--dump", "a.xlsx", "b.xlsx"},
   };
   for (auto args : cases) {
     args.insert(args.begin(), CliPath());
@@ -145,6 +152,33 @@ TEST(CliMainJob, UnwritableOutputEndsTheRunWithTwo) {
   EXPECT_TRUE(Has(r.out, "\"failure\": \"")) << r.out;
   EXPECT_TRUE(Has(r.out, dir + "/file/kh.xml"));
   EXPECT_TRUE(Has(r.out, "\"xml\": null"));
+}
+
+// --schema names the schema outright: a relative name is taken from the current folder, and it
+// wins over a schema in the start folder.
+TEST(CliMainJob, SchemaFileNamesTheSchemaOutright) {
+  const test::TempDir tmp("vestrano-cli-schema");
+  const std::string& dir = tmp.path();
+  std::filesystem::create_directories(dir + "/stazene");
+  std::filesystem::copy_file(std::string(VESTRANO_BINARY_DIR) + "/dphkh1_epo2.xsd",
+                             dir + "/stazene/oficialni.xsd");
+  // A schema in the start folder that no document passes.
+  std::ofstream(dir + "/dphkh1_epo2.xsd")
+      << "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">"
+         "<xs:element name=\"Jiny\"/></xs:schema>\n";
+  auto own = RunProgram({CliPath(), "--json", "-o", "kh.xml", Example()}, dir);
+  EXPECT_EQ(own.status, 1);
+  EXPECT_TRUE(Has(own.out, "\"verdict\": \"invalid\"")) << own.out;
+
+  auto named = RunProgram(
+      {CliPath(), "--json", "--schema", "stazene/oficialni.xsd", "-o", "kh.xml", Example()}, dir);
+  EXPECT_EQ(named.status, 0) << named.out;
+  EXPECT_TRUE(Has(named.out, "\"verdict\": \"valid\"")) << named.out;
+
+  auto missing = RunProgram({CliPath(), "--schema", "stazene/jina.xsd", Example()}, dir);
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_TRUE(Has(missing.err, "stazene/jina.xsd"));
 }
 
 TEST(CliDump, PrintsEveryRowAndCellWithKindsAndFormats) {
