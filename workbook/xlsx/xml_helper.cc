@@ -34,16 +34,21 @@ thread_local unsigned long g_context_free_errors = 0;
 
 void Silent(void*, const char*, ...) { ++g_context_free_errors; }
 
+// libxml2 sets up its global tables on first use, which two threads must not do at once; every
+// load passes here before it touches libxml2.
+xmlGenericErrorFunc InitialisedGenericError() {
+  static const bool initialised = (xmlInitParser(), true);
+  (void)initialised;
+  return xmlGenericError;
+}
+
 std::string EncodingError(const std::string& part) {
   return "The part " + part + " is not well-formed XML: its text does not fit its encoding.";
 }
 }  // namespace
 
 QuietXmlErrors::QuietXmlErrors()
-    : saved_func_(xmlGenericError), saved_context_(xmlGenericErrorContext) {
-  // libxml2 sets up its global tables on first use, which two threads must not do at once.
-  static const bool initialised = (xmlInitParser(), true);
-  (void)initialised;
+    : saved_func_(InitialisedGenericError()), saved_context_(xmlGenericErrorContext) {
   xmlSetGenericErrorFunc(nullptr, &Silent);
 }
 
