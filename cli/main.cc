@@ -266,9 +266,11 @@ int main(int argc, char** argv) {
   std::string error;
   const std::vector<std::string> workbooks = cli::ExpandArguments(o.workbooks, o.recursive, error);
   if (!error.empty()) return UsageError(error);
-  if (o.output && workbooks.size() > 1)
+  if (o.output && workbooks.size() > 1) {
+    std::string named = workbooks[0] + ", " + workbooks[1] + (workbooks.size() > 2 ? ", …" : "");
     return UsageError("-o names the XML of one workbook, but " + std::to_string(workbooks.size()) +
-                      " workbooks were given (use --output-dir)");
+                      " were given (" + named + "); use --output-dir");
+  }
   cli::RunSettings settings;
   settings.start_directory = cwd;
   settings.output = o.output;
