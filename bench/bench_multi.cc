@@ -1,13 +1,15 @@
 // A month of an accounting office: N generated statements of R rows each (half A.4, half B.2),
 // imported, written and checked against the schema, once as N runs of the command line one
 // after another and once as one run over the folder (all cores). Prints both wall times, the
-// speed-up, and the load average around each, since other work on the machine shows in the times.
+// speed-up, the CPU time (user + system, validator processes included) and the load average
+// around each, since other work on the machine shows in the wall times.
 //
 //   bench_multi [--count N] [--rows R] [--jobs J] [--cli PATH]
 //       defaults: 200 statements of 1000 rows, J = the number of cores; the workbooks are
 //       generated once into ./bench-multi-N-R/ (current folder)
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,6 +50,14 @@ int Spawn(const std::vector<std::string>& argv) {
   while (waitpid(pid, &status, 0) < 0) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// User + system CPU seconds of all children waited for so far.
+double ChildrenCpu() {
+  struct rusage ru {};
+  getrusage(RUSAGE_CHILDREN, &ru);
+  return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+         static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 std::string Load() {
@@ -103,6 +113,7 @@ int main(int argc, char** argv) {
               std::thread::hardware_concurrency(), jobs);
 
   std::printf("load before single runs: %s\n", Load().c_str());
+  double cpu = ChildrenCpu();
   auto start = Clock::now();
   int worst = 0;
   for (const std::string& w : workbooks) {
@@ -111,14 +122,18 @@ int main(int argc, char** argv) {
     worst = std::max(worst, Spawn({cli, "-q", "-o", out, w}));
   }
   const double single = std::chrono::duration<double>(Clock::now() - start).count();
-  std::printf("%d single runs:        %8.2f s (worst exit status %d)\n", count, single, worst);
+  const double single_cpu = ChildrenCpu() - cpu;
+  std::printf("%d single runs:        %8.2f s, CPU %.2f s (worst exit status %d)\n", count, single,
+              single_cpu, worst);
 
   std::printf("load before one run:     %s\n", Load().c_str());
+  cpu = ChildrenCpu();
   start = Clock::now();
   const int status = Spawn({cli, "-q", "-j", std::to_string(jobs), "--output-dir",
                             (dir / "multi").string(), in.string()});
   const double multi = std::chrono::duration<double>(Clock::now() - start).count();
-  std::printf("one run over the folder: %8.2f s (exit status %d)\n", multi, status);
+  std::printf("one run over the folder: %8.2f s, CPU %.2f s (exit status %d)\n", multi,
+              ChildrenCpu() - cpu, status);
   std::printf("load after:              %s\n", Load().c_str());
   std::printf("speed-up:                %8.2f x\n", single / multi);
 
