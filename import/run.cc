@@ -47,27 +47,25 @@ void ReadSubject(TStatement& st, const TExportWorkSheet& sheet) {
 }  // namespace
 
 void BeginImport(TStatement& st) {
+  st.imported = false;
   st.errors.clear();
   st.warnings.clear();
   st.records.ClearRowArrays();
+  st.records.a5.reset();
+  st.records.b3.reset();
+  st.totals.Clear();
+  st.header.ClearTexts();  // take_last_row is a setting, not the client's data
+  st.subject = tSubject{};
+  st.stats = TStatsGrid{};
+  st.subtotals = TSubtotalsList{};
   st.last_row_correction = st.header.take_last_row ? 1 : 2;
   st.sheet_index.fill(kSheetNotFound);
 }
 
 void RunImport(TStatement& st, const std::string& file_name, ProgressSink* progress) {
-  StartRun(st);
+  BeginImport(st);
   st.workbook.LoadFromFile(file_name, progress);
   ReadLoadedWorkbook(st);
-}
-
-void StartRun(TStatement& st) {
-  st.totals.Clear();
-  st.records.a5.reset();
-  st.records.b3.reset();
-  // A workbook without a header or subject sheet must never carry the previous client's identity.
-  st.header.ClearTexts();
-  st.subject = tSubject{};
-  st.imported = true;
 }
 
 void ReadLoadedWorkbook(TStatement& st) {
@@ -93,6 +91,7 @@ void ReadLoadedWorkbook(TStatement& st) {
   }
   ReadSections(st);
   WriteSectionCLines(st);
+  st.imported = true;
 }
 
 }  // namespace vestrano

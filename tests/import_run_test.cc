@@ -26,7 +26,6 @@ class ImportRunTest : public ::testing::Test {
  protected:
   void Run() {
     BeginImport(st);
-    StartRun(st);
     ReadLoadedWorkbook(st);
   }
   TStatement st;
@@ -126,29 +125,38 @@ TEST_F(ImportRunTest, SheetWithoutRowsIsSkippedButAChosenFileClearsTheOldIdentit
   EXPECT_TRUE(st.header.take_last_row);
 }
 
-TEST_F(ImportRunTest, CancelledDialogEmptiesListsAndRowArraysOnly) {
+TEST_F(ImportRunTest, AChosenFileStartsFromACleanSlate) {
+  TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
+  AddRow(a1, {"heading"});
+  AddRow(a1, {1, "12345678", "FV1", Date{42400}, 100, "4"});
+  Run();
+  ASSERT_EQ(st.subtotals.Get("A1-Základ daně"), "100,00 CZK");
+  ASSERT_TRUE(st.imported);
   st.errors = {"e"};
-  st.warnings = {"w"};
-  st.records.b2.push_back({});
   st.records.b3 = tDataB3{};
-  st.header.rok = "2016";
-  st.totals[TotalSlot::A1_zakl_dane1] = 10;
   st.header.take_last_row = false;
-  BeginImport(st);  // … and the user cancels
+
+  BeginImport(st);
+  const TStatement fresh;
+  EXPECT_FALSE(st.imported);
   EXPECT_TRUE(st.errors.empty());
   EXPECT_TRUE(st.warnings.empty());
-  EXPECT_TRUE(st.records.b2.empty());
-  EXPECT_TRUE(st.records.b3.has_value());
-  EXPECT_EQ(st.header.rok, "2016");
-  EXPECT_EQ(st.totals[TotalSlot::A1_zakl_dane1], 10);
+  EXPECT_TRUE(st.records.a1.empty());
+  EXPECT_FALSE(st.records.b3.has_value());
+  EXPECT_EQ(st.totals[TotalSlot::A1_zakl_dane1], 0);
+  EXPECT_EQ(st.stats.cell, fresh.stats.cell);
+  EXPECT_EQ(st.subtotals.lines, fresh.subtotals.lines);
   EXPECT_EQ(st.last_row_correction, 2);
+  EXPECT_FALSE(st.header.take_last_row);
   for (int index : st.sheet_index) EXPECT_EQ(index, kSheetNotFound);
 }
 
 TEST_F(ImportRunTest, UnloadableWorkbookEndsTheRunWithItsMessage) {
-  BeginImport(st);
+  st.warnings = {"w"};
+  st.imported = true;
   EXPECT_THROW(RunImport(st, "podklady.ods"), EWorkbookFileNameError);
   EXPECT_TRUE(st.warnings.empty());
+  EXPECT_FALSE(st.imported);
 }
 
 }  // namespace
