@@ -181,6 +181,7 @@ TMainApp::TMainApp(std::unique_ptr<TDialogs> dialogs)
     button->setGeometry(1055, y, 116, 25);
     button->setAutoDefault(true);  // Enter on the focused button clicks it
     connect(button, &QPushButton::clicked, this, b.handler);
+    if (b.handler == &TMainApp::LoadBtnClick) button->setFocus();  // Enter imports at start
     if (b.handler == &TMainApp::Export1BtnClick) export_btn_ = button;
     y += 31;
   }

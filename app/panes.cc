@@ -19,6 +19,14 @@ QRect TextRect(const QRect& cell, Qt::Alignment align) {
   return align & Qt::AlignRight ? cell.adjusted(0, 0, -kCellMargin, 0)
                                 : cell.adjusted(kCellMargin, 0, 0, 0);
 }
+// The message lists' lines are 13 pixels apart, as the layout was drawn.
+class TLineDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return {QStyledItemDelegate::sizeHint(option, index).width(), 13};
+  }
+};
 }  // namespace
 
 bool TCellDelegate::Fits(const QFontMetrics& metrics, const QString& text, int cell_width) {
@@ -64,6 +72,7 @@ bool TCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
 TMessageList::TMessageList(QWidget* parent)
     : QListView(parent), model_(new QStringListModel(this)) {
   setModel(model_);
+  setItemDelegate(new TLineDelegate(this));
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setUniformItemSizes(true);  // a run can report hundreds of thousands of lines
