@@ -19,15 +19,18 @@ QRect TextRect(const QRect& cell, Qt::Alignment align) {
   return align & Qt::AlignRight ? cell.adjusted(0, 0, -kCellMargin, 0)
                                 : cell.adjusted(kCellMargin, 0, 0, 0);
 }
-// The message lists' lines are 13 pixels apart, as the layout was drawn.
+}  // namespace
+
+// The message lists' lines are 13 pixels apart, as the layout was drawn. All lines are as wide as
+// the longest, so that a list of any length lays out at once and a long line gets a scroll bar.
 class TLineDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    return {QStyledItemDelegate::sizeHint(option, index).width(), 13};
+  QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
+    return {width, 13};
   }
+  int width = 0;
 };
-}  // namespace
 
 bool TCellDelegate::Fits(const QFontMetrics& metrics, const QString& text, int cell_width) {
   return metrics.horizontalAdvance(text) <= cell_width - kCellMargin;
@@ -72,7 +75,8 @@ bool TCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
 TMessageList::TMessageList(QWidget* parent)
     : QListView(parent), model_(new QStringListModel(this)) {
   setModel(model_);
-  setItemDelegate(new TLineDelegate(this));
+  line_delegate_ = new TLineDelegate(this);
+  setItemDelegate(line_delegate_);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setUniformItemSizes(true);  // a run can report hundreds of thousands of lines
@@ -82,7 +86,21 @@ TMessageList::TMessageList(QWidget* parent)
   setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void TMessageList::SetLines(const QStringList& lines) { model_->setStringList(lines); }
+void TMessageList::SetLines(const QStringList& lines) {
+  // Measuring every line of a long run would take seconds; the longest lines by characters are
+  // the widest.
+  qsizetype longest = 0;
+  for (const QString& line : lines) longest = std::max(longest, line.size());
+  const QFontMetrics metrics(font());
+  int width = 0;
+  int measured = 0;
+  for (const QString& line : lines) {
+    if (line.size() + 10 < longest || measured++ > 1000) continue;
+    width = std::max(width, metrics.horizontalAdvance(line));
+  }
+  line_delegate_->width = width + 8;  // the item's own text margins
+  model_->setStringList(lines);
+}
 
 QStringList TMessageList::Lines() const { return model_->stringList(); }
 

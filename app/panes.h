@@ -10,6 +10,8 @@ class QStringListModel;
 
 namespace vestrano {
 
+class TLineDelegate;
+
 inline constexpr int kCellMargin = 2;
 
 class TCellDelegate : public QStyledItemDelegate {
@@ -38,6 +40,7 @@ class TMessageList : public QListView {
 
  private:
   QStringListModel* model_;
+  TLineDelegate* line_delegate_;
 };
 
 }  // namespace vestrano

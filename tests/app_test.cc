@@ -8,11 +8,14 @@
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTableWidget>
+#include <QToolTip>
 #include <QTranslator>
 #include <clocale>
 #include <cstdlib>
@@ -355,11 +358,11 @@ TEST_F(Window, KeyboardAboutBoxAndCopying) {
   EXPECT_EQ(QApplication::clipboard()->text(), all);
 }
 
-TEST_F(Window, TahomaShowsEveryKeyAndSixDigitCountsWhole) {
+TEST_F(Window, NothingIsCutOffAtTahoma8) {
   EXPECT_EQ(QFontInfo(window->font()).family(), "Tahoma");
   const QFontMetrics metrics(window->font());
   const auto* subtotals = window->findChild<QTableWidget*>("SubtotalsList");
-  const auto* stats = window->findChild<QTableWidget*>("StatsList");
+  auto* stats = window->findChild<QTableWidget*>("StatsList");
   const int key_cell = subtotals->columnWidth(0) - 1;  // the grid line is not the cell's
   for (int r = 0; r < subtotals->rowCount(); ++r)
     EXPECT_TRUE(TCellDelegate::Fits(metrics, subtotals->item(r, 0)->text(), key_cell))
@@ -369,6 +372,22 @@ TEST_F(Window, TahomaShowsEveryKeyAndSixDigitCountsWhole) {
   EXPECT_TRUE(
       TCellDelegate::Fits(metrics, QString::fromUtf8("Řádky/oddíl"), stats->columnWidth(0) - 1));
   EXPECT_FALSE(TCellDelegate::Fits(metrics, "1000000", stats->columnWidth(1) - 1));  // tooltip
+  // A count that does not fit shows whole as a tooltip.
+  auto* cell = new QTableWidgetItem("1234567");
+  stats->setItem(1, 1, cell);
+  const QModelIndex index = stats->model()->index(1, 1);
+  QStyleOptionViewItem option;
+  option.initFrom(stats);
+  option.rect = stats->visualRect(index);
+  QHelpEvent tip(QEvent::ToolTip, option.rect.center(),
+                 stats->viewport()->mapToGlobal(option.rect.center()));
+  stats->itemDelegate()->helpEvent(&tip, stats, option, index);
+  EXPECT_EQ(QToolTip::text(), "1234567");
+  // A message line wider than its pane can be scrolled to.
+  auto* warnings = window->findChild<TMessageList*>("LogBox2");
+  warnings->SetLines({"short", QString(120, 'W')});
+  QApplication::processEvents();
+  EXPECT_GT(warnings->horizontalScrollBar()->maximum(), 0);
   // The whole grid and list fit their frames.
   EXPECT_LE(stats->columnWidth(0) + 8 * stats->columnWidth(1) + 2 * stats->frameWidth(),
             stats->width());
