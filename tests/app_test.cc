@@ -37,6 +37,14 @@ using test::TempDir;
 
 const QString kExample = QString(VESTRANO_SOURCE_DIR) + "/examples/kontrolni-hlaseni.xlsx";
 
+// One application for the whole run, ended before the process exits (Qt cannot end it from an
+// exit handler once its thread data is gone).
+class AppEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override { delete QApplication::instance(); }
+};
+const auto* const kAppEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
+
 QApplication& App() {
   static int argc = 1;
   static char name[] = "app_test";
@@ -47,8 +55,8 @@ QApplication& App() {
       std::string(VESTRANO_SOURCE_DIR) + "/tests/fixtures/export/validators/valid";
   if (const char* path = std::getenv("PATH"); path && std::string(path).find(fake) != 0)
     setenv("PATH", (fake + ":" + path).c_str(), 1);
-  static QApplication app(argc, argv);
-  return app;
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
 }
 
 // Stands in for the user: answers the dialogs from queues and records what the window showed.
