@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTableWidget>
 #include <QTranslator>
@@ -185,6 +186,8 @@ TMainApp::TMainApp(std::unique_ptr<TDialogs> dialogs)
     if (b.handler == &TMainApp::Export1BtnClick) export_btn_ = button;
     y += 31;
   }
+  if (const QScreen* screen = QGuiApplication::primaryScreen())  // centred on the screen
+    move(screen->availableGeometry().center() - rect().center());
   connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, this,
           &TMainApp::LoadBtnClick);
   connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this), &QShortcut::activated, this,
