@@ -54,6 +54,7 @@ std::string LineOf(const std::string& doc, const std::string& element) {
 }
 
 TEST(ExportWriter, EmptyImportGivesEightLines) {
+  // nazevSW, verzeSW, verzePis and VetaC are optional for the portal, and always written here.
   Statement s;
   const std::string expected =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
