@@ -22,7 +22,7 @@ void FindSheet(TStatement& st, SheetSlot slot, const std::string& wanted) {
 }
 
 void ReadHeader(TStatement& st, const TExportWorkSheet& sheet) {
-  for (int sheet_row = 2; sheet_row <= 11; ++sheet_row) {
+  for (int sheet_row = 2; sheet_row <= 13; ++sheet_row) {
     for (const HeaderFieldDef& f : HeaderFields()) {
       if (f.sheet_row != sheet_row) continue;
       std::string text = ColumnB(st.workbook, sheet, sheet_row);
@@ -33,6 +33,11 @@ void ReadHeader(TStatement& st, const TExportWorkSheet& sheet) {
       }
     }
   }
+  // A follow-up statement must say when its reasons were found or which call it answers; the
+  // schema cannot say "one of the two", so this is the only check of it.
+  const std::string& form = st.header.khdph_forma;
+  if ((form == "N" || form == "E") && st.header.d_zjist.empty() && st.header.c_jed_vyzvy.empty())
+    st.errors.push_back("Chybí datum zjištění (ř.č.12) nebo č.j. výzvy (ř.č.13) na listu Hlavička");
 }
 
 void ReadSubject(TStatement& st, const TExportWorkSheet& sheet) {

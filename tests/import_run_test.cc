@@ -37,7 +37,7 @@ TEST_F(ImportRunTest, MissingSheetsGiveWarningsInLookupOrder) {
   st.workbook.AddSheet("A_1");
   Run();
   const std::vector<std::string> expected = {
-      "Nenalezen list Hlavička.",           "Nenalezen list Subjekt.",
+      "Nenalezen list Hlavička.",          "Nenalezen list Subjekt.",
       "Nenalezen list pro sekci A1 - A1.", "Nenalezen list pro sekci A2 - A2.",
       "Nenalezen list pro sekci A3 - A3.", "Nenalezen list pro sekci A4 - A4.",
       "Nenalezen list pro sekci A5 - A5.", "Nenalezen list pro sekci B1 - B1.",
@@ -59,9 +59,9 @@ TEST_F(ImportRunTest, TheLaterOfTwoSheetsWithTheSameNameWins) {
 }
 
 TEST_F(ImportRunTest, HeaderRowsAreBoundedAndDatesNormalised) {
-  AddLabelledSheet(st.workbook, "Hlavička",
-                   {"B", "20165", "12", "011", Date{42400}, "x1", "x2", "31.1.2016",
-                    "2016-02-29", "nonsense"});
+  AddLabelledSheet(
+      st.workbook, "Hlavička",
+      {"B", "20165", "12", "011", Date{42400}, "x1", "x2", "31.1.2016", "2016-02-29", "nonsense"});
   Run();
   EXPECT_EQ(st.header.khdph_forma, "B");
   EXPECT_EQ(st.header.rok, "2016");
@@ -74,6 +74,45 @@ TEST_F(ImportRunTest, HeaderRowsAreBoundedAndDatesNormalised) {
   EXPECT_EQ(st.header.d_extra2, "29.02.2016");
   EXPECT_EQ(st.header.d_extra3, "");
   EXPECT_TRUE(st.errors.empty());
+}
+
+TEST_F(ImportRunTest, FollowUpStatementNeedsTheDayFoundOrTheCallsReference) {
+  const std::string missing =
+      "Chybí datum zjištění (ř.č.12) nebo č.j. výzvy (ř.č.13) na listu Hlavička";
+  struct Case {
+    const char* forma;
+    test::Lit d_zjist;        // row 12
+    const char* c_jed_vyzvy;  // row 13
+    const char* d_zjist_read;
+    bool error;
+  };
+  const Case cases[] = {
+      {"N", "", "", "", true},
+      {"E", "", "", "", true},
+      {"N", Date{46406}, "", "19.01.2027", false},
+      {"E", "", "12345678/26/2001-00000-123456", "", false},
+      {"N", "2027-1-20", "", "20.01.2027", false},
+      {"N", "20.1.2027", "", "", true},  // not a date text: empty, so nothing says when
+      {"B", "", "", "", false},
+      {"n", "", "", "", false},  // not a follow-up code; the schema check judges it
+  };
+  for (const Case& c : cases) {
+    st = TStatement{};
+    AddLabelledSheet(st.workbook, "Hlavička",
+                     {c.forma, "2026", "", "11", "", "", "", "", "", "", c.d_zjist, c.c_jed_vyzvy});
+    TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
+    AddRow(a1, {"heading"});
+    AddRow(a1, {1, "12345678", "FV1", "no date", 100, "4"});  // an error of its own
+    Run();
+    EXPECT_EQ(st.header.d_zjist, c.d_zjist_read) << c.forma;
+    EXPECT_EQ(st.header.c_jed_vyzvy, c.c_jed_vyzvy) << c.forma;
+    if (c.error) {
+      ASSERT_FALSE(st.errors.empty()) << c.forma;
+      EXPECT_EQ(st.errors.front(), missing) << "before any section's messages";
+    } else {
+      for (const auto& e : st.errors) EXPECT_NE(e, missing) << c.forma;
+    }
+  }
 }
 
 TEST_F(ImportRunTest, ShortHeaderSheetLeavesTheMissingFieldsEmptyAndTheRunGoesOn) {
