@@ -78,7 +78,8 @@ std::string NormalizeDate(std::string_view s) {
   }
   sc.SkipBlanks();
   if (sc.i != s.size()) return {};
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+  // The filing form takes years 1900 to 2999 only; anything else is a typing slip.
+  if (year < 1900 || year > 2999 || month < 1 || month > 12 || day < 1 ||
       day > DaysInMonth(year, month))
     return {};
   std::string out;

@@ -9,8 +9,8 @@
 #include <limits>
 #include <vector>
 
-#include "data/text.h"
 #include "data/number_text.h"
+#include "data/text.h"
 
 namespace vestrano {
 
@@ -356,7 +356,20 @@ bool IsDocNumberValid(std::string_view s) { return CharLength(s) < 61; }
 
 bool IsRegimeCodeValid(std::string_view s) { return IsOneOf(s, {"", "0", "1", "2"}); }
 
-bool IsYesNoValid(std::string_view s) { return IsOneOf(s, {"", "A", "N", "a", "n"}); }
+// P: a bad-debt correction under section 46 (the code since April 2019); A: one under section 44.
+bool IsYesNoValid(std::string_view s) { return IsOneOf(s, {"", "A", "N", "P", "a", "n", "p"}); }
+
+std::optional<std::string> VatIdWithoutCountry(std::string_view vat_id, std::string_view k_stat) {
+  if (vat_id.size() < 2 || !IsVATIDValid(vat_id)) return std::nullopt;
+  const std::string country = NormalizeCountryCode(k_stat);
+  if (country.empty()) return std::nullopt;
+  for (std::size_t i = 0; i < 2; ++i) {
+    char c = vat_id[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != country[i]) return std::nullopt;
+  }
+  return std::string(vat_id.substr(2));
+}
 
 bool IsSupplyCodeValid(std::string_view s) {
   return IsOneOf(s, {"", "1", "3", "4", "5", "11", "12", "13", "14", "15", "16", "17"});

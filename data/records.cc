@@ -34,6 +34,8 @@ const HeaderFieldDef kHeader[] = {
     {"d_extra3", &tDataHeader::d_extra3, 11, HeaderFieldDef::Date, 0},
     {"t_extra1", &tDataHeader::t_extra1, 7, HeaderFieldDef::Unchanged, 0},
     {"t_extra2", &tDataHeader::t_extra2, 8, HeaderFieldDef::Unchanged, 0},
+    {"d_zjist", &tDataHeader::d_zjist, 12, HeaderFieldDef::Date, 0},
+    {"c_jed_vyzvy", &tDataHeader::c_jed_vyzvy, 13, HeaderFieldDef::Unchanged, 0},
 };
 
 // Record order; the sheet rows of titul/prijmeni/jmeno and c_telef/email/id_dats run the other way.
@@ -112,8 +114,9 @@ const FieldDef<tDataA3> kA3[] = {
       {"dan1", "Daň 1", &R::dan1, K::Amount, S::P##_dan1},                             \
       {"zakl_dane2", "Základ daně 2", &R::zakl_dane2, K::Amount, S::P##_zakl_dane2},   \
       {"dan2", "Daň 2", &R::dan2, K::Amount, S::P##_dan2},                             \
-      {"zakl_dane3", "Základ daně 3", &R::zakl_dane3, K::Amount, S::P##_zakl_dane3},   \
-      {"dan3", "Daň 3", &R::dan3, K::Amount, S::P##_dan3}
+      {"zakl_dane3", "Základ daně 3", &R::zakl_dane3, K::Amount, S::P##_zakl_dane3}, { \
+    "dan3", "Daň 3", &R::dan3, K::Amount, S::P##_dan3                                  \
+  }
 
 const FieldDef<tDataA4> kA4[] = {
     {"c_radku", "", &tDataA4::c_radku, K::LineNo, S::None},
@@ -153,13 +156,37 @@ const FieldDef<tDataB3> kB3[] = {VESTRANO_SIX_AMOUNTS(tDataB3, B3)};
 
 std::span<const HeaderFieldDef> HeaderFields() { return kHeader; }
 std::span<const SubjectFieldDef> SubjectFields() { return kSubject; }
-template <> std::span<const FieldDef<tDataA1>> Fields<tDataA1>() { return kA1; }
-template <> std::span<const FieldDef<tDataA2>> Fields<tDataA2>() { return kA2; }
-template <> std::span<const FieldDef<tDataA3>> Fields<tDataA3>() { return kA3; }
-template <> std::span<const FieldDef<tDataA4>> Fields<tDataA4>() { return kA4; }
-template <> std::span<const FieldDef<tDataA5>> Fields<tDataA5>() { return kA5; }
-template <> std::span<const FieldDef<tDataB1>> Fields<tDataB1>() { return kB1; }
-template <> std::span<const FieldDef<tDataB2>> Fields<tDataB2>() { return kB2; }
-template <> std::span<const FieldDef<tDataB3>> Fields<tDataB3>() { return kB3; }
+template <>
+std::span<const FieldDef<tDataA1>> Fields<tDataA1>() {
+  return kA1;
+}
+template <>
+std::span<const FieldDef<tDataA2>> Fields<tDataA2>() {
+  return kA2;
+}
+template <>
+std::span<const FieldDef<tDataA3>> Fields<tDataA3>() {
+  return kA3;
+}
+template <>
+std::span<const FieldDef<tDataA4>> Fields<tDataA4>() {
+  return kA4;
+}
+template <>
+std::span<const FieldDef<tDataA5>> Fields<tDataA5>() {
+  return kA5;
+}
+template <>
+std::span<const FieldDef<tDataB1>> Fields<tDataB1>() {
+  return kB1;
+}
+template <>
+std::span<const FieldDef<tDataB2>> Fields<tDataB2>() {
+  return kB2;
+}
+template <>
+std::span<const FieldDef<tDataB3>> Fields<tDataB3>() {
+  return kB3;
+}
 
 }  // namespace vestrano

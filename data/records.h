@@ -23,13 +23,43 @@ enum class FieldKind {
 enum class TotalSlot : int {
   None = -1,
   A1_zakl_dane1 = 0,
-  A2_zakl_dane1, A2_dan1, A2_zakl_dane2, A2_dan2, A2_zakl_dane3, A2_dan3,
+  A2_zakl_dane1,
+  A2_dan1,
+  A2_zakl_dane2,
+  A2_dan2,
+  A2_zakl_dane3,
+  A2_dan3,
   A3_osv_plneni,
-  A4_zakl_dane1, A4_dan1, A4_zakl_dane2, A4_dan2, A4_zakl_dane3, A4_dan3,
-  A5_zakl_dane1, A5_dan1, A5_zakl_dane2, A5_dan2, A5_zakl_dane3, A5_dan3,
-  B1_zakl_dane1, B1_dan1, B1_zakl_dane2, B1_dan2, B1_zakl_dane3, B1_dan3,
-  B2_zakl_dane1, B2_dan1, B2_zakl_dane2, B2_dan2, B2_zakl_dane3, B2_dan3,
-  B3_zakl_dane1, B3_dan1, B3_zakl_dane2, B3_dan2, B3_zakl_dane3, B3_dan3,
+  A4_zakl_dane1,
+  A4_dan1,
+  A4_zakl_dane2,
+  A4_dan2,
+  A4_zakl_dane3,
+  A4_dan3,
+  A5_zakl_dane1,
+  A5_dan1,
+  A5_zakl_dane2,
+  A5_dan2,
+  A5_zakl_dane3,
+  A5_dan3,
+  B1_zakl_dane1,
+  B1_dan1,
+  B1_zakl_dane2,
+  B1_dan2,
+  B1_zakl_dane3,
+  B1_dan3,
+  B2_zakl_dane1,
+  B2_dan1,
+  B2_zakl_dane2,
+  B2_dan2,
+  B2_zakl_dane3,
+  B2_dan3,
+  B3_zakl_dane1,
+  B3_dan1,
+  B3_zakl_dane2,
+  B3_dan2,
+  B3_zakl_dane3,
+  B3_dan3,
   Count
 };
 inline constexpr std::size_t kTotalSlots = static_cast<std::size_t>(TotalSlot::Count);
@@ -65,16 +95,18 @@ struct tDataHeader {
   std::string d_extra3;
   std::string t_extra1;
   std::string t_extra2;
+  std::string d_zjist;      // follow-up statements: the day their reasons were found
+  std::string c_jed_vyzvy;  // follow-up statements: the reference of the tax office's call
   bool take_last_row = true;
   void ClearTexts();  // all texts empty, take_last_row kept
 };
 
 struct tSubject {
   std::string typ_ds;  // bounded text of 1
-  std::string dic, c_ufo, zkrobchjm, jmeno, prijmeni, titul, naz_obce, ulice, c_orient, c_pop,
-      psc, stat, id_dats, email, c_telef, c_pracufo, zast_typ, zast_kod, zast_nazev, zast_ic,
-      opr_jmeno, opr_prijmeni, opr_postaveni, zast_jmeno, zast_prijmeni, zast_dat_nar,
-      zast_ev_cislo, sest_jmeno, sest_prijmeni, sest_telef;
+  std::string dic, c_ufo, zkrobchjm, jmeno, prijmeni, titul, naz_obce, ulice, c_orient, c_pop, psc,
+      stat, id_dats, email, c_telef, c_pracufo, zast_typ, zast_kod, zast_nazev, zast_ic, opr_jmeno,
+      opr_prijmeni, opr_postaveni, zast_jmeno, zast_prijmeni, zast_dat_nar, zast_ev_cislo,
+      sest_jmeno, sest_prijmeni, sest_telef;
 };
 
 // Fields of the fixed-layout sheets, in record order, with the sheet row (1-based) each comes from.
@@ -94,47 +126,65 @@ struct SubjectFieldDef {
 std::span<const HeaderFieldDef> HeaderFields();    // record order
 std::span<const SubjectFieldDef> SubjectFields();  // record order
 
+// Each section record keeps sheet_row, the spreadsheet row (1-based) it was read from (0 when it
+// was not read from a sheet), so that what the schema check says of its XML line names that row.
 struct tDataA1 {
   std::string c_radku, dic_odb, c_evid_dd, duzp, zakl_dane1, kod_pred_pl;
+  int sheet_row = 0;
 };
 struct tDataA2 {
   std::string c_radku, k_stat, vatid_dod, c_evid_dd, dppd, zakl_dane1, dan1, zakl_dane2, dan2,
       zakl_dane3, dan3;
+  int sheet_row = 0;
 };
 struct tDataA3 {
-  std::string c_radku, k_stat, vatid_odb, jm_prijm_obch, d_narozeni, m_pobytu_sidlo, c_evid_dd,
-      dup, osv_plneni;
+  std::string c_radku, k_stat, vatid_odb, jm_prijm_obch, d_narozeni, m_pobytu_sidlo, c_evid_dd, dup,
+      osv_plneni;
+  int sheet_row = 0;
 };
 struct tDataA4 {
   std::string c_radku, dic_odb, c_evid_dd, dppd, zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3,
       dan3, kod_rezim_pl, zdph_44;
+  int sheet_row = 0;
 };
 struct tDataA5 {
   std::string zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3, dan3;
+  int sheet_row = 0;
 };
 struct tDataB1 {
   std::string c_radku, dic_dod, c_evid_dd, duzp, zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3,
       dan3, kod_pred_pl;
+  int sheet_row = 0;
 };
 struct tDataB2 {
   std::string c_radku, dic_dod, c_evid_dd, dppd, zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3,
       dan3, pomer, zdph_44;
+  int sheet_row = 0;
 };
 struct tDataB3 {
   std::string zakl_dane1, dan1, zakl_dane2, dan2, zakl_dane3, dan3;
+  int sheet_row = 0;
 };
 
 // Field tables in record order (which is also the default column order).
 template <class R>
 std::span<const FieldDef<R>> Fields();
-template <> std::span<const FieldDef<tDataA1>> Fields<tDataA1>();
-template <> std::span<const FieldDef<tDataA2>> Fields<tDataA2>();
-template <> std::span<const FieldDef<tDataA3>> Fields<tDataA3>();
-template <> std::span<const FieldDef<tDataA4>> Fields<tDataA4>();
-template <> std::span<const FieldDef<tDataA5>> Fields<tDataA5>();
-template <> std::span<const FieldDef<tDataB1>> Fields<tDataB1>();
-template <> std::span<const FieldDef<tDataB2>> Fields<tDataB2>();
-template <> std::span<const FieldDef<tDataB3>> Fields<tDataB3>();
+template <>
+std::span<const FieldDef<tDataA1>> Fields<tDataA1>();
+template <>
+std::span<const FieldDef<tDataA2>> Fields<tDataA2>();
+template <>
+std::span<const FieldDef<tDataA3>> Fields<tDataA3>();
+template <>
+std::span<const FieldDef<tDataA4>> Fields<tDataA4>();
+template <>
+std::span<const FieldDef<tDataA5>> Fields<tDataA5>();
+template <>
+std::span<const FieldDef<tDataB1>> Fields<tDataB1>();
+template <>
+std::span<const FieldDef<tDataB2>> Fields<tDataB2>();
+template <>
+std::span<const FieldDef<tDataB3>> Fields<tDataB3>();
 
 // The six row arrays and the two single records of one statement.
 struct TStatementRecords {

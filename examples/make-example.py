@@ -3,8 +3,10 @@
 also converts it to .xls).
 
 Needs python3-xlsxwriter (Debian). The workbook holds every section with a few rows, date cells,
-one decimal-comma text amount ("12500,50" in B.2) and two deliberate warnings: a credit note with
-a negative base in A.4 and an A.1 row without a supply code.
+one decimal-comma text amount ("12500,50" in B.2) and a few warnings that do not stop the filing:
+a credit note issued (A.4) and one received (B.2), each with a negative base and tax. Its document
+passes the tax portal's schema: codes filled, phone numbers of at most 14 characters, VAT IDs
+without their country code (k_stat carries it).
 """
 import datetime
 import os
@@ -50,6 +52,8 @@ labelled("Hlavička", [
     ["Datum 1", None],
     ["Datum 2", None],
     ["Datum 3", None],
+    ["Datum zjištění (následné KH)", None],
+    ["Č.j. výzvy (následné KH)", None],
 ])
 labelled("Subjekt", [
     ["Typ subjektu", "P"],
@@ -65,9 +69,9 @@ labelled("Subjekt", [
     ["Číslo popisné", "1511"],
     ["PSČ", "12000"],
     ["Stát", "ČESKÁ REPUBLIKA"],
-    ["Telefon", "+420 222 123 456"],
+    ["Telefon", "+420222123456"],
     ["E-mail", "ucetni@dvorak-syn.cz"],
-    ["Datová schránka", "abc7def"],
+    ["Datová schránka", None],
     ["Územní pracoviště", "2001"],
     ["Typ zástupce", None], ["Kód zástupce", None], ["Název zástupce", None], ["IČ zástupce", None],
     ["Oprávněná osoba - jméno", "Jana"], ["Oprávněná osoba - příjmení", "Dvořáková"],
@@ -75,21 +79,21 @@ labelled("Subjekt", [
     ["Zástupce - jméno", None], ["Zástupce - příjmení", None], ["Zástupce - datum nar.", None],
     ["Zástupce - ev. číslo", None],
     ["Sestavil - jméno", "Petr"], ["Sestavil - příjmení", "Šťastný"],
-    ["Sestavil - telefon", "+420 603 987 654"],
+    ["Sestavil - telefon", "+420603987654"],
 ])
 sheet("A1", ["Ř.", "DIČ odběratele", "Ev. číslo dokladu", "DUZP", "Základ daně", "Kód plnění"], [
     [1, "25596641", "FV2026-1101", d(2026, 11, 3), 185000.0, "4"],
     [2, "49240901", "FV2026-1107", d(2026, 11, 12), 42750.5, "4"],
-    [3, "63999714", "FV2026-1115", d(2026, 11, 20), 9900.0, None],
+    [3, "63999714", "FV2026-1115", d(2026, 11, 20), 9900.0, "4"],
 ])
 sheet("A2", ["Ř.", "Kód státu", "VAT ID dodavatele", "Ev. číslo dokladu", "DPPD", "Základ 1",
              "Daň 1", "Základ 2", "Daň 2", "Základ 3", "Daň 3"], [
-    [1, "DE", "DE811907980", "R-2026-5531", d(2026, 11, 5), 24000.0, 5040.0, None, None, None, None],
-    [2, "sk", "SK2020317068", "2026/11/0042", d(2026, 11, 18), 3500.0, 735.0, 1200.0, 144.0, None, None],
+    [1, "DE", "811907980", "R-2026-5531", d(2026, 11, 5), 24000.0, 5040.0, None, None, None, None],
+    [2, "sk", "2020317068", "2026/11/0042", d(2026, 11, 18), 3500.0, 735.0, 1200.0, 144.0, None, None],
 ])
 sheet("A3", ["Ř.", "Kód státu", "DIČ/VAT ID odběratele", "Jméno", "Datum nar.", "Místo pobytu",
              "Ev. číslo dokladu", "DUP", "Hodnota plnění"], [
-    [1, "DE", "DE129273398", None, None, None, "FV2026-1120", d(2026, 11, 24), 68000.0],
+    [1, "DE", "129273398", None, None, None, "FV2026-1120", d(2026, 11, 24), 68000.0],
 ])
 sheet("A4", ["Ř.", "DIČ odběratele", "Ev. číslo dokladu", "DPPD", "Základ 1", "Daň 1", "Základ 2",
              "Daň 2", "Základ 3", "Daň 3", "Kód režimu", "§ 44"], [
@@ -108,6 +112,7 @@ sheet("B2", ["Ř.", "DIČ dodavatele", "Ev. číslo dokladu", "DPPD", "Základ 1
              "Daň 2", "Základ 3", "Daň 3", "Poměr", "§ 44"], [
     [1, "47114983", "FP-26-11-0311", d(2026, 11, 6), "12500,50", "2625,11", 0.0, 0.0, 0.0, 0.0, "N", "N"],
     [2, "00006947", "FP-26-11-0327", d(2026, 11, 19), 18900.0, 3969.0, 4200.0, 504.0, 0.0, 0.0, "N", "N"],
+    [3, "47114983", "OD-26-11-0012", d(2026, 11, 28), -2000.0, -420.0, 0.0, 0.0, 0.0, 0.0, "N", "N"],
 ])
 sheet("B3", ["Základ 1", "Daň 1", "Základ 2", "Daň 2", "Základ 3", "Daň 3"], [
     [6115.70, 1284.30, 0.0, 0.0, 0.0, 0.0],

@@ -17,7 +17,8 @@ ExportResult ExportStatement(const TFilingData& data, const std::string& absolut
   result.path = std::filesystem::path(absolute_path).is_absolute()
                     ? absolute_path
                     : std::filesystem::absolute(absolute_path).string();
-  WriteFileAtomically(result.path, BuildDocument(data));
+  const TFilingDocument document = BuildFilingDocument(data);
+  WriteFileAtomically(result.path, document.text);
   if (!validate) {
     result.message = ToValidUtf8("Soubor XML byl uložený do " + result.path);
     return result;
@@ -25,7 +26,10 @@ ExportResult ExportStatement(const TFilingData& data, const std::string& absolut
   result.validated = true;
   TSchemaCheck check = CheckSchema(result.path, start_directory, kValidatorTimeout, schema_file);
   result.verdict = check.verdict;
-  result.output = std::move(check.output);
+  // An invalid verdict names document lines; the user needs the spreadsheet rows behind them.
+  result.output = result.verdict == Verdict::Invalid
+                      ? AnnotateValidatorOutput(check.output, result.path, document.line_sources)
+                      : std::move(check.output);
   result.message = ResultMessage(result.path, result.verdict, result.output);
   return result;
 }

@@ -121,6 +121,46 @@ TSchemaCheck CheckSchema(const std::string& path, const std::string& start_direc
   return check;
 }
 
+namespace {
+// The document line that a validator line "path:LINE.COLUMN: …" names; 0 when it names none.
+std::size_t NamedLine(std::string_view line, const std::string& path) {
+  if (!line.starts_with(path) || line.size() <= path.size() || line[path.size()] != ':') return 0;
+  std::size_t i = path.size() + 1;
+  std::size_t number = 0;
+  const std::size_t first_digit = i;
+  while (i < line.size() && line[i] >= '0' && line[i] <= '9') {
+    if (number > 100'000'000) return 0;  // no document of ours has that many lines
+    number = number * 10 + static_cast<std::size_t>(line[i++] - '0');
+  }
+  if (i == first_digit || i >= line.size() || line[i++] != '.') return 0;
+  const std::size_t column_start = i;
+  while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
+  if (i == column_start || i >= line.size() || line[i] != ':') return 0;
+  return number;
+}
+}  // namespace
+
+std::string AnnotateValidatorOutput(std::string_view output, const std::string& path,
+                                    const std::vector<std::string>& line_sources) {
+  std::string out;
+  out.reserve(output.size());
+  while (!output.empty()) {
+    std::size_t end = output.find('\n');
+    std::string_view line = output.substr(0, end);
+    std::string_view brk = end == std::string_view::npos ? std::string_view() : "\n";
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+      brk = end == std::string_view::npos ? "\r" : "\r\n";
+    }
+    out += line;
+    const std::size_t n = NamedLine(line, path);
+    if (n >= 1 && n <= line_sources.size()) out += line_sources[n - 1];
+    out += brk;
+    output.remove_prefix(end == std::string_view::npos ? output.size() : end + 1);
+  }
+  return out;
+}
+
 std::string ResultMessage(const std::string& path, Verdict verdict, const std::string& output) {
   const std::string gap = "\r\n\r\n";
   std::string text;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "export/export.h"
 
@@ -37,6 +38,12 @@ struct TSchemaCheck {
 TSchemaCheck CheckSchema(const std::string& path, const std::string& start_directory,
                          std::chrono::milliseconds timeout = kValidatorTimeout,
                          const std::string& schema_file = {});
+
+// The validator's output with the source of each document line it names appended: a line that
+// begins with path, ":", the line number, ".", the column and ":" gets line_sources[line - 1] at
+// its end (before its line break). Every other line, and every byte, stays as it was.
+std::string AnnotateValidatorOutput(std::string_view output, const std::string& path,
+                                    const std::vector<std::string>& line_sources);
 
 // The text shown under kExportCaption after the file was written to path. Valid UTF-8: bytes of
 // the output that are not UTF-8 appear as U+FFFD.

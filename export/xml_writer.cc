@@ -9,6 +9,7 @@
 
 #include "data/date_text.h"
 #include "data/field_rules.h"
+#include "data/layout.h"
 #include "data/text.h"
 
 namespace vestrano {
@@ -104,6 +105,8 @@ std::string VetaD(const tDataHeader& h) {
   if (!h.rok.empty()) e.Attr("rok", h.rok);
   e.Attr("khdph_forma", h.khdph_forma.empty() ? "B" : h.khdph_forma);
   if (!h.d_poddp.empty()) e.Attr("d_poddp", h.d_poddp);
+  if (!h.d_zjist.empty()) e.Attr("d_zjist", h.d_zjist);
+  if (!h.c_jed_vyzvy.empty()) e.Attr("c_jed_vyzvy", h.c_jed_vyzvy);
   return std::move(e).Close();
 }
 
@@ -117,6 +120,12 @@ std::string VetaP(const tSubject& s) {
     const char* fallback = nullptr;
     for (const auto& [member, text] : kDefaults) {
       if (member == f.member) fallback = text;
+    }
+    // The form dropped the data box ID; it is still read from the sheet, never written.
+    if (f.member == &tSubject::id_dats) continue;
+    if (f.member == &tSubject::zast_dat_nar) {
+      if (std::string date = NormalizeDate(value); !date.empty()) e.Attr(f.name, date);
+      continue;
     }
     if (!value.empty()) {
       e.Attr(f.name, value);
@@ -155,6 +164,7 @@ std::optional<std::string> WrittenValue(std::string_view name, FieldKind kind,
   if (name == "zdph_44" && IsYesNoValid(stored)) {
     if (stored == "a") return "A";
     if (stored == "n") return "N";
+    if (stored == "p") return "P";
   }
   return stored;
 }
@@ -165,6 +175,13 @@ std::string RowElement(std::string_view element, const R& record) {
   for (const FieldDef<R>& f : Fields<R>()) {
     const std::string& stored = record.*(f.member);
     if (stored.empty()) continue;
+    if constexpr (requires { record.k_stat; }) {
+      // The country is in k_stat; the form wants the VAT ID without it.
+      if (std::string_view(f.name).starts_with("vatid_")) {
+        e.Attr(f.name, VatIdWithoutCountry(stored, record.k_stat).value_or(stored));
+        continue;
+      }
+    }
     if (auto value = WrittenValue(f.name, f.kind, stored)) e.Attr(f.name, *value);
   }
   return std::move(e).Close();
@@ -195,14 +212,29 @@ std::string VetaC(const tDataTotals& t) {
   return std::move(e).Close();
 }
 
-void AppendLine(std::string& doc, std::string_view line) {
-  doc += line;
-  doc += kLineEnd;
+void AppendLine(TFilingDocument& doc, std::string_view line, std::string source = {}) {
+  doc.text += line;
+  doc.text += kLineEnd;
+  doc.line_sources.push_back(std::move(source));
+}
+
+// " (ř.č.12 v sekci A1)": the row a record was read from, as the import's messages name it.
+std::string RowSource(Section section, int sheet_row) {
+  if (sheet_row <= 0) return {};
+  return " (ř.č." + std::to_string(sheet_row) + " v sekci " + SectionCode(section) + ")";
 }
 
 template <class R>
-void AppendRows(std::string& doc, std::string_view element, const std::vector<R>& rows) {
-  for (const R& row : rows) AppendLine(doc, RowElement(element, row));
+void AppendRows(TFilingDocument& doc, Section section, const std::vector<R>& rows) {
+  const std::string element = std::string("Veta") + SectionCode(section);
+  for (const R& row : rows)
+    AppendLine(doc, RowElement(element, row), RowSource(section, row.sheet_row));
+}
+
+template <class R>
+void AppendAggregate(TFilingDocument& doc, Section section, const R& record) {
+  AppendLine(doc, RowElement(std::string("Veta") + SectionCode(section), record),
+             RowSource(section, record.sheet_row));
 }
 
 }  // namespace
@@ -336,26 +368,28 @@ std::string WithXmlExtension(const std::string& name) {
   return name + ".xml";
 }
 
-std::string BuildDocument(const TFilingData& data) {
+TFilingDocument BuildFilingDocument(const TFilingData& data) {
   const TStatementRecords& r = data.records;
-  std::string doc;
+  TFilingDocument doc;
   AppendLine(doc, R"(<?xml version="1.0" encoding="UTF-8"?>)");
   AppendLine(doc, R"(<Pisemnost nazevSW="Vestrano" verzeSW="1.00">)");
   AppendLine(doc, R"(<DPHKH1 verzePis="01.02">)");
-  AppendLine(doc, VetaD(data.header));
-  AppendLine(doc, VetaP(data.subject));
-  AppendRows(doc, "VetaA1", r.a1);
-  AppendRows(doc, "VetaA2", r.a2);
-  AppendRows(doc, "VetaA3", r.a3);
-  AppendRows(doc, "VetaA4", r.a4);
-  if (data.a5_sheet_found && r.a5) AppendLine(doc, RowElement("VetaA5", *r.a5));
-  AppendRows(doc, "VetaB1", r.b1);
-  AppendRows(doc, "VetaB2", r.b2);
-  if (data.b3_sheet_found && r.b3) AppendLine(doc, RowElement("VetaB3", *r.b3));
-  AppendLine(doc, VetaC(data.totals));
+  AppendLine(doc, VetaD(data.header), " (list Hlavička)");
+  AppendLine(doc, VetaP(data.subject), " (list Subjekt)");
+  AppendRows(doc, Section::A1, r.a1);
+  AppendRows(doc, Section::A2, r.a2);
+  AppendRows(doc, Section::A3, r.a3);
+  AppendRows(doc, Section::A4, r.a4);
+  if (data.a5_sheet_found && r.a5) AppendAggregate(doc, Section::A5, *r.a5);
+  AppendRows(doc, Section::B1, r.b1);
+  AppendRows(doc, Section::B2, r.b2);
+  if (data.b3_sheet_found && r.b3) AppendAggregate(doc, Section::B3, *r.b3);
+  AppendLine(doc, VetaC(data.totals), " (oddíl C)");
   AppendLine(doc, "</DPHKH1>");
   AppendLine(doc, "</Pisemnost>");
   return doc;
 }
+
+std::string BuildDocument(const TFilingData& data) { return BuildFilingDocument(data).text; }
 
 }  // namespace vestrano

@@ -4,10 +4,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/records.h"
 
 namespace vestrano {
+
+// The document with where each of its lines came from.
+struct TFilingDocument {
+  std::string text;
+  // One entry per line (index = line number - 1): " (ř.č.N v sekci A1)" for a section record,
+  // " (list Hlavička)" for VetaD, " (list Subjekt)" for VetaP, " (oddíl C)" for VetaC, and
+  // empty for the lines that no record fed.
+  std::vector<std::string> line_sources;
+};
+TFilingDocument BuildFilingDocument(const TFilingData& data);
 
 // The whole document text for the statement.
 std::string BuildDocument(const TFilingData& data);

@@ -20,6 +20,7 @@ constexpr std::string_view kEmpty = "Prázdný údaj ";
 constexpr std::string_view kNegative = "Záporná hodnota ";
 constexpr std::string_view kRowNo = " v ř.č.";
 constexpr std::string_view kSkipped = "Vynechaný řádek č.";
+constexpr std::string_view kCountryLeftOut = "Kód státu vynechán z údaje ";
 
 void AppendNumber(std::string& out, int n) {
   char buf[16];
@@ -91,6 +92,9 @@ struct RowJudge {
     const std::string& text = Text(c.field);
     if (!Passes(c.rule, text)) {
       Error(c.field);
+    } else if (c.rule == Rule::VatId && table.country != kNoField) {
+      // The XML leaves the country code out of such a VAT ID; say so, the cell stays as it is.
+      if (VatIdWithoutCountry(text, Text(table.country))) Warn(kCountryLeftOut, c.field);
     } else if (c.rule == Rule::Amount && !text.empty()) {
       // Accepted amounts are summed whatever the verdict of the row turns out to be.
       if (const auto slot = table.fields[c.field].slot; slot != TotalSlot::None)
@@ -219,6 +223,7 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
     }
     // Appended before the checks, so it is kept whatever they find; judged in place.
     R& record = rows.emplace_back();
+    record.sheet_row = r + 1;
     RowJudge judge{st, table, suffix, r + 1, sums};
     for (std::size_t k = 0; k < fields.size(); ++k) {
       std::string& field = record.*fields[k].member;
@@ -259,6 +264,7 @@ void ReadAggregateSection(TStatement& st, const SectionTable& table, std::option
       ++counts.skipped;
     } else {
       R& record = aggregate.emplace();
+      record.sheet_row = heading_rows + 1;
       const std::string suffix = SectionSuffix(section);
       RowJudge judge{st, table, suffix, heading_rows + 1, sums};
       for (std::size_t k = 0; k < fields.size(); ++k) {

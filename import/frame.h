@@ -58,6 +58,7 @@ struct SectionTable {
   const void* record_fields = nullptr;   // Fields<R>().data() of the record type the table is for
   std::vector<SectionFieldInfo> fields;  // record order
   std::size_t key = kNoField;            // row sections: the field whose cell must hold text
+  std::size_t country = kNoField;        // k_stat, whose code a VAT ID may wrongly begin with
   std::vector<std::size_t> required;     // row sections: positions a data row must reach
   std::string skip_suffix;               // row sections: ends "Vynechaný řádek č." + n
   std::vector<FieldCheck> checks;        // in order

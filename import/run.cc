@@ -22,7 +22,7 @@ void FindSheet(TStatement& st, SheetSlot slot, const std::string& wanted) {
 }
 
 void ReadHeader(TStatement& st, const TExportWorkSheet& sheet) {
-  for (int sheet_row = 2; sheet_row <= 11; ++sheet_row) {
+  for (int sheet_row = 2; sheet_row <= 13; ++sheet_row) {
     for (const HeaderFieldDef& f : HeaderFields()) {
       if (f.sheet_row != sheet_row) continue;
       std::string text = ColumnB(st.workbook, sheet, sheet_row);
@@ -33,6 +33,11 @@ void ReadHeader(TStatement& st, const TExportWorkSheet& sheet) {
       }
     }
   }
+  // A follow-up statement must say when its reasons were found or which call it answers; the
+  // schema cannot say "one of the two", so this is the only check of it.
+  const std::string& form = st.header.khdph_forma;
+  if ((form == "N" || form == "E") && st.header.d_zjist.empty() && st.header.c_jed_vyzvy.empty())
+    st.errors.push_back("Chybí datum zjištění (ř.č.12) nebo č.j. výzvy (ř.č.13) na listu Hlavička");
 }
 
 void ReadSubject(TStatement& st, const TExportWorkSheet& sheet) {
@@ -47,27 +52,25 @@ void ReadSubject(TStatement& st, const TExportWorkSheet& sheet) {
 }  // namespace
 
 void BeginImport(TStatement& st) {
+  st.imported = false;
   st.errors.clear();
   st.warnings.clear();
   st.records.ClearRowArrays();
+  st.records.a5.reset();
+  st.records.b3.reset();
+  st.totals.Clear();
+  st.header.ClearTexts();  // take_last_row is a setting, not the client's data
+  st.subject = tSubject{};
+  st.stats = TStatsGrid{};
+  st.subtotals = TSubtotalsList{};
   st.last_row_correction = st.header.take_last_row ? 1 : 2;
   st.sheet_index.fill(kSheetNotFound);
 }
 
 void RunImport(TStatement& st, const std::string& file_name, ProgressSink* progress) {
-  StartRun(st);
+  BeginImport(st);
   st.workbook.LoadFromFile(file_name, progress);
   ReadLoadedWorkbook(st);
-}
-
-void StartRun(TStatement& st) {
-  st.totals.Clear();
-  st.records.a5.reset();
-  st.records.b3.reset();
-  // A workbook without a header or subject sheet must never carry the previous client's identity.
-  st.header.ClearTexts();
-  st.subject = tSubject{};
-  st.imported = true;
 }
 
 void ReadLoadedWorkbook(TStatement& st) {
@@ -93,6 +96,7 @@ void ReadLoadedWorkbook(TStatement& st) {
   }
   ReadSections(st);
   WriteSectionCLines(st);
+  st.imported = true;
 }
 
 }  // namespace vestrano

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 namespace vestrano {
@@ -56,6 +57,8 @@ SectionTable Resolve(const SectionDef<R>& def) {
   t.record_fields = fields.data();
   for (const FieldDef<R>& f : fields) t.fields.push_back({f.label, f.slot});
   if (def.key) t.key = IndexOf<R>(def.key);
+  for (std::size_t k = 0; k < fields.size(); ++k)
+    if (std::string_view(fields[k].name) == "k_stat") t.country = k;
   for (Member<R> m : def.required) t.required.push_back(IndexOf<R>(m));
   t.skip_suffix = def.skip_suffix;
   for (const CheckDef<R>& c : def.checks) {

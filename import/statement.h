@@ -48,7 +48,7 @@ struct TStatement {
 
   // Sheet indices of the last import (Header, Subject, A1 … B3); 9999 when not found.
   std::array<int, 10> sheet_index;
-  bool imported = false;  // a run with a chosen file has taken place since start-up
+  bool imported = false;  // the last import run reached its end: there is a statement to export
   int last_row_correction = 1;
   std::string start_directory;  // current directory at start-up
 

@@ -72,7 +72,9 @@ namespace {
 using test::CliPath;
 using test::RunProgram;
 
-std::string Example() { return std::string(VESTRANO_SOURCE_DIR) + "/examples/kontrolni-hlaseni.xlsx"; }
+std::string Example() {
+  return std::string(VESTRANO_SOURCE_DIR) + "/examples/kontrolni-hlaseni.xlsx";
+}
 
 bool Has(const std::string& text, const std::string& what) {
   return text.find(what) != std::string::npos;
@@ -85,11 +87,12 @@ TEST(CliMainJob, ExampleImportsWritesAndValidates) {
   std::filesystem::copy_file(Example(), workbook);
   auto r = RunProgram({CliPath(), "--json", workbook});
   ASSERT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_TRUE(Has(r.out, "\"A1\": {\"Načteno\": \"3\", \"Vynecháno\": \"0\", \"Chybné\": \"0\", "
-                         "\"CELKEM\": \"3\"}"))
+  EXPECT_TRUE(Has(r.out,
+                  "\"A1\": {\"Načteno\": \"3\", \"Vynecháno\": \"0\", \"Chybné\": \"0\", "
+                  "\"CELKEM\": \"3\"}"))
       << r.out;
-  EXPECT_TRUE(Has(r.out, "[\"B2-Základ daně 1\", \"31 400,50 CZK\"]"));
-  EXPECT_TRUE(Has(r.out, "\"Prázdný údaj Kód předmětu plnění v ř.č.4 v sekci A1\""));
+  EXPECT_TRUE(Has(r.out, "[\"B2-Základ daně 1\", \"29 400,50 CZK\"]"));
+  EXPECT_TRUE(Has(r.out, "\"Záporná hodnota Základ daně 1 v ř.č.4 v sekci B2\""));
   EXPECT_TRUE(Has(r.out, "\"errors\": []"));
   EXPECT_TRUE(Has(r.out, "\"xml\": \"" + dir + "/kh.xml\""));  // default: extension replaced
   EXPECT_TRUE(Has(r.out, "\"validation\": {\"verdict\": \"valid\""));
@@ -100,7 +103,7 @@ TEST(CliMainJob, ExampleImportsWritesAndValidates) {
 
   auto text = RunProgram({CliPath(), "--no-export", workbook});
   EXPECT_EQ(text.status, 0);
-  EXPECT_TRUE(Has(text.out, "Upozornění (3)"));
+  EXPECT_TRUE(Has(text.out, "Upozornění (4)"));
   EXPECT_TRUE(Has(text.out, "C-A4+A5 celkem z.daně z.s."));
   EXPECT_TRUE(Has(text.out, "149 764,46 CZK"));
 }
@@ -136,8 +139,8 @@ TEST(CliMainJob, RelativeOutputIsMadeAbsoluteAndNoValidateSkipsTheCheck) {
 TEST(CliMainJob, MissingValidatorIsACheckNotCompleted) {
   const test::TempDir tmp("vestrano-cli-novalidator");
   const std::string& dir = tmp.path();
-  auto r = RunProgram({CliPath(), "--json", "-o", dir + "/kh.xml", Example()}, dir,
-                      {"PATH=" + dir});
+  auto r =
+      RunProgram({CliPath(), "--json", "-o", dir + "/kh.xml", Example()}, dir, {"PATH=" + dir});
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_TRUE(Has(r.out, "\"verdict\": \"not-run\""));
   EXPECT_TRUE(std::filesystem::exists(dir + "/kh.xml"));
@@ -186,7 +189,8 @@ TEST(CliDump, PrintsEveryRowAndCellWithKindsAndFormats) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Has(r.out, "{\"date1904\": false,"));
   EXPECT_TRUE(Has(r.out, "{\"name\": \"Hlavička\""));
-  EXPECT_TRUE(Has(r.out, "{\"kind\": \"DateTime\", \"text\": \"2026-11-03\", \"format\": \"d.m.yyyy\"}"));
+  EXPECT_TRUE(
+      Has(r.out, "{\"kind\": \"DateTime\", \"text\": \"2026-11-03\", \"format\": \"d.m.yyyy\"}"));
   EXPECT_TRUE(Has(r.out, "{\"kind\": \"String\", \"text\": \"12500,50\"}"));
   EXPECT_TRUE(Has(r.out, "{\"kind\": \"Number\", \"text\": \"1\"}"));
 }

@@ -54,6 +54,7 @@ std::string LineOf(const std::string& doc, const std::string& element) {
 }
 
 TEST(ExportWriter, EmptyImportGivesEightLines) {
+  // nazevSW, verzeSW, verzePis and VetaC are optional for the portal, and always written here.
   Statement s;
   const std::string expected =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -98,15 +99,92 @@ TEST(ExportWriter, HeaderPeriodRuleAndDefaults) {
   }
 }
 
+TEST(ExportWriter, FollowUpFieldsComeAfterTheFilingDate) {
+  Statement s;
+  s.header.rok = "2026";
+  s.header.ctvrt = "4";
+  s.header.khdph_forma = "N";
+  s.header.d_poddp = "25.01.2027";
+  s.header.d_zjist = "20.01.2027";
+  s.header.c_jed_vyzvy = "12345678/26/2001-00000-123456";
+  EXPECT_EQ(
+      LineOf(BuildDocument(s.Filing()), "VetaD"),
+      R"(<VetaD k_uladis="DPH" dokument="KH1" ctvrt="4" rok="2026" khdph_forma="N" )"
+      R"(d_poddp="25.01.2027" d_zjist="20.01.2027" c_jed_vyzvy="12345678/26/2001-00000-123456" />)");
+  s.header.d_zjist.clear();
+  EXPECT_EQ(LineOf(BuildDocument(s.Filing()), "VetaD"),
+            R"(<VetaD k_uladis="DPH" dokument="KH1" ctvrt="4" rok="2026" khdph_forma="N" )"
+            R"(d_poddp="25.01.2027" c_jed_vyzvy="12345678/26/2001-00000-123456" />)");
+}
+
+TEST(ExportWriter, VatIdsLoseTheirRowsCountryCodeAndBadDebtCodesAreUpperCase) {
+  Statement s;
+  s.records.a2.push_back({"1", "de", "DE811907980", "R-1", "2026-11-05", "", "", "", "", "", ""});
+  s.records.a2.push_back({"2", "AT", "DE811907980", "R-2", "2026-11-05", "", "", "", "", "", ""});
+  s.records.a2.push_back({"3", "XY", "XY811907980", "R-3", "2026-11-05", "", "", "", "", "", ""});
+  s.records.a3.push_back({"1", "SK", "sk2020317068", "", "", "", "Z-1", "2026-11-24", "1"});
+  s.records.a4.push_back({"1", "45274649", "F-1", "2026-11-04", "", "", "", "", "", "", "0", "p"});
+  const std::vector<std::string> lines = Lines(BuildDocument(s.Filing()));
+  ASSERT_GE(lines.size(), 10u);
+  EXPECT_EQ(
+      lines[5],
+      R"(<VetaA2 c_radku="1" k_stat="DE" vatid_dod="811907980" c_evid_dd="R-1" dppd="05.11.2026" />)");
+  EXPECT_EQ(
+      lines[6],
+      R"(<VetaA2 c_radku="2" k_stat="AT" vatid_dod="DE811907980" c_evid_dd="R-2" dppd="05.11.2026" />)");
+  EXPECT_EQ(
+      lines[7],
+      R"(<VetaA2 c_radku="3" k_stat="XY" vatid_dod="XY811907980" c_evid_dd="R-3" dppd="05.11.2026" />)");
+  EXPECT_EQ(
+      lines[8],
+      R"(<VetaA3 c_radku="1" k_stat="SK" vatid_odb="2020317068" c_evid_dd="Z-1" dup="24.11.2026" osv_plneni="1" />)");
+  EXPECT_EQ(
+      lines[9],
+      R"(<VetaA4 c_radku="1" dic_odb="45274649" c_evid_dd="F-1" dppd="04.11.2026" kod_rezim_pl="0" zdph_44="P" />)");
+}
+
+TEST(ExportWriter, EveryRecordLineKnowsWhereItWasRead) {
+  Statement s = test::FullStatement();
+  s.records.a1[0].sheet_row = 2;
+  s.records.a1[1].sheet_row = 7;
+  s.records.b2[0].sheet_row = 12;
+  s.records.a5->sheet_row = 2;
+  const TFilingDocument doc = BuildFilingDocument(s.Filing());
+  const std::vector<std::string> lines = Lines(doc.text);
+  ASSERT_EQ(doc.line_sources.size(), lines.size());
+  auto source_of = [&](const std::string& start) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      if (lines[i].starts_with(start)) return doc.line_sources[i];
+    return std::string("<no line>");
+  };
+  EXPECT_EQ(source_of("<?xml"), "");
+  EXPECT_EQ(source_of("<Pisemnost"), "");
+  EXPECT_EQ(source_of("<VetaD"), " (list Hlavička)");
+  EXPECT_EQ(source_of("<VetaP"), " (list Subjekt)");
+  EXPECT_EQ(source_of(R"(<VetaA1 c_radku="1")"), " (ř.č.2 v sekci A1)");
+  EXPECT_EQ(source_of(R"(<VetaA1 c_radku="2")"), " (ř.č.7 v sekci A1)");
+  EXPECT_EQ(source_of("<VetaA5"), " (ř.č.2 v sekci A5)");
+  EXPECT_EQ(source_of("<VetaB2"), " (ř.č.12 v sekci B2)");
+  EXPECT_EQ(source_of("<VetaA2"), "");  // a record that was not read from a sheet
+  EXPECT_EQ(source_of("<VetaC"), " (oddíl C)");
+  EXPECT_EQ(source_of("</Pisemnost>"), "");
+  EXPECT_EQ(doc.text, BuildDocument(s.Filing()));
+}
+
 TEST(ExportWriter, SubjectDefaultsAndAttributeOrder) {
   Statement s;
   s.subject.sest_telef = "777 123 456";
   s.subject.jmeno = "Jan";
   s.subject.zkrobchjm = "Novák s.r.o.";
-  s.subject.zast_dat_nar = "1970-01-01";  // written as stored
+  s.subject.zast_dat_nar = "1970-01-01";  // written like the row dates
+  s.subject.id_dats = "abc7def";          // read, never written: the form has no such field
   EXPECT_EQ(LineOf(BuildDocument(s.Filing()), "VetaP"),
             R"(<VetaP typ_ds="P" dic="1111111111" c_ufo="451" zkrobchjm="Novák s.r.o." )"
-            R"(jmeno="Jan" zast_dat_nar="1970-01-01" sest_telef="777 123 456" />)");
+            R"(jmeno="Jan" zast_dat_nar="01.01.1970" sest_telef="777 123 456" />)");
+  s.subject.zast_dat_nar = "17.05.1970";  // not a date the normaliser accepts: left out
+  EXPECT_EQ(LineOf(BuildDocument(s.Filing()), "VetaP"),
+            R"(<VetaP typ_ds="P" dic="1111111111" c_ufo="451" zkrobchjm="Novák s.r.o." )"
+            R"(jmeno="Jan" sest_telef="777 123 456" />)");
   s.subject.typ_ds = "F";
   s.subject.dic = "12345678";
   s.subject.c_ufo = "13";

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -217,9 +218,30 @@ TEST(FieldChecks, Cases) {
                              {"3", false}, {"00", false}, {" 1", false}};
   for (auto [in, ok] : regime) EXPECT_EQ(IsRegimeCodeValid(in), ok) << "regime " << in;
 
-  const FlagCase yes_no[] = {{"", true},     {"A", true},  {"N", true},   {"a", true},  {"n", true},
-                             {"Ano", false}, {"X", false}, {"AN", false}, {" A", false}};
+  const FlagCase yes_no[] = {{"", true},   {"A", true},   {"N", true},   {"P", true},
+                             {"a", true},  {"n", true},   {"p", true},   {"Ano", false},
+                             {"X", false}, {"AN", false}, {" A", false}, {"PP", false}};
   for (auto [in, ok] : yes_no) EXPECT_EQ(IsYesNoValid(in), ok) << "yes/no " << in;
+
+  // The VAT ID as the filing carries it: without the country code of its row.
+  const struct {
+    const char* vat_id;
+    const char* k_stat;
+    std::optional<std::string> written;
+  } country_cases[] = {
+      {"DE811907980", "DE", "811907980"},
+      {"de811907980", "DE", "811907980"},
+      {"De811907980", "de", "811907980"},
+      {"811907980", "DE", std::nullopt},
+      {"DE811907980", "AT", std::nullopt},
+      {"DE811907980", "", std::nullopt},
+      {"DE811907980", "XX", std::nullopt},  // not a code the import accepts
+      {"DEX11907980", "DE", std::nullopt},  // not a VAT ID the import accepts
+      {"", "DE", std::nullopt},
+      {"ATU1234567", "AT", std::nullopt},
+  };
+  for (const auto& c : country_cases)
+    EXPECT_EQ(VatIdWithoutCountry(c.vat_id, c.k_stat), c.written) << c.vat_id << " / " << c.k_stat;
 
   const FlagCase supply[] = {
       {"", true},    {"1", true},   {"3", true},   {"4", true},   {"5", true},

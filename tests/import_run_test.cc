@@ -26,7 +26,6 @@ class ImportRunTest : public ::testing::Test {
  protected:
   void Run() {
     BeginImport(st);
-    StartRun(st);
     ReadLoadedWorkbook(st);
   }
   TStatement st;
@@ -38,7 +37,7 @@ TEST_F(ImportRunTest, MissingSheetsGiveWarningsInLookupOrder) {
   st.workbook.AddSheet("A_1");
   Run();
   const std::vector<std::string> expected = {
-      "Nenalezen list Hlavička.",           "Nenalezen list Subjekt.",
+      "Nenalezen list Hlavička.",          "Nenalezen list Subjekt.",
       "Nenalezen list pro sekci A1 - A1.", "Nenalezen list pro sekci A2 - A2.",
       "Nenalezen list pro sekci A3 - A3.", "Nenalezen list pro sekci A4 - A4.",
       "Nenalezen list pro sekci A5 - A5.", "Nenalezen list pro sekci B1 - B1.",
@@ -60,9 +59,9 @@ TEST_F(ImportRunTest, TheLaterOfTwoSheetsWithTheSameNameWins) {
 }
 
 TEST_F(ImportRunTest, HeaderRowsAreBoundedAndDatesNormalised) {
-  AddLabelledSheet(st.workbook, "Hlavička",
-                   {"B", "20165", "12", "011", Date{42400}, "x1", "x2", "31.1.2016",
-                    "2016-02-29", "nonsense"});
+  AddLabelledSheet(
+      st.workbook, "Hlavička",
+      {"B", "20165", "12", "011", Date{42400}, "x1", "x2", "31.1.2016", "2016-02-29", "nonsense"});
   Run();
   EXPECT_EQ(st.header.khdph_forma, "B");
   EXPECT_EQ(st.header.rok, "2016");
@@ -75,6 +74,45 @@ TEST_F(ImportRunTest, HeaderRowsAreBoundedAndDatesNormalised) {
   EXPECT_EQ(st.header.d_extra2, "29.02.2016");
   EXPECT_EQ(st.header.d_extra3, "");
   EXPECT_TRUE(st.errors.empty());
+}
+
+TEST_F(ImportRunTest, FollowUpStatementNeedsTheDayFoundOrTheCallsReference) {
+  const std::string missing =
+      "Chybí datum zjištění (ř.č.12) nebo č.j. výzvy (ř.č.13) na listu Hlavička";
+  struct Case {
+    const char* forma;
+    test::Lit d_zjist;        // row 12
+    const char* c_jed_vyzvy;  // row 13
+    const char* d_zjist_read;
+    bool error;
+  };
+  const Case cases[] = {
+      {"N", "", "", "", true},
+      {"E", "", "", "", true},
+      {"N", Date{46406}, "", "19.01.2027", false},
+      {"E", "", "12345678/26/2001-00000-123456", "", false},
+      {"N", "2027-1-20", "", "20.01.2027", false},
+      {"N", "20.1.2027", "", "", true},  // not a date text: empty, so nothing says when
+      {"B", "", "", "", false},
+      {"n", "", "", "", false},  // not a follow-up code; the schema check judges it
+  };
+  for (const Case& c : cases) {
+    st = TStatement{};
+    AddLabelledSheet(st.workbook, "Hlavička",
+                     {c.forma, "2026", "", "11", "", "", "", "", "", "", c.d_zjist, c.c_jed_vyzvy});
+    TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
+    AddRow(a1, {"heading"});
+    AddRow(a1, {1, "12345678", "FV1", "no date", 100, "4"});  // an error of its own
+    Run();
+    EXPECT_EQ(st.header.d_zjist, c.d_zjist_read) << c.forma;
+    EXPECT_EQ(st.header.c_jed_vyzvy, c.c_jed_vyzvy) << c.forma;
+    if (c.error) {
+      ASSERT_FALSE(st.errors.empty()) << c.forma;
+      EXPECT_EQ(st.errors.front(), missing) << "before any section's messages";
+    } else {
+      for (const auto& e : st.errors) EXPECT_NE(e, missing) << c.forma;
+    }
+  }
 }
 
 TEST_F(ImportRunTest, ShortHeaderSheetLeavesTheMissingFieldsEmptyAndTheRunGoesOn) {
@@ -126,29 +164,38 @@ TEST_F(ImportRunTest, SheetWithoutRowsIsSkippedButAChosenFileClearsTheOldIdentit
   EXPECT_TRUE(st.header.take_last_row);
 }
 
-TEST_F(ImportRunTest, CancelledDialogEmptiesListsAndRowArraysOnly) {
+TEST_F(ImportRunTest, AChosenFileStartsFromACleanSlate) {
+  TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
+  AddRow(a1, {"heading"});
+  AddRow(a1, {1, "12345678", "FV1", Date{42400}, 100, "4"});
+  Run();
+  ASSERT_EQ(st.subtotals.Get("A1-Základ daně"), "100,00 CZK");
+  ASSERT_TRUE(st.imported);
   st.errors = {"e"};
-  st.warnings = {"w"};
-  st.records.b2.push_back({});
   st.records.b3 = tDataB3{};
-  st.header.rok = "2016";
-  st.totals[TotalSlot::A1_zakl_dane1] = 10;
   st.header.take_last_row = false;
-  BeginImport(st);  // … and the user cancels
+
+  BeginImport(st);
+  const TStatement fresh;
+  EXPECT_FALSE(st.imported);
   EXPECT_TRUE(st.errors.empty());
   EXPECT_TRUE(st.warnings.empty());
-  EXPECT_TRUE(st.records.b2.empty());
-  EXPECT_TRUE(st.records.b3.has_value());
-  EXPECT_EQ(st.header.rok, "2016");
-  EXPECT_EQ(st.totals[TotalSlot::A1_zakl_dane1], 10);
+  EXPECT_TRUE(st.records.a1.empty());
+  EXPECT_FALSE(st.records.b3.has_value());
+  EXPECT_EQ(st.totals[TotalSlot::A1_zakl_dane1], 0);
+  EXPECT_EQ(st.stats.cell, fresh.stats.cell);
+  EXPECT_EQ(st.subtotals.lines, fresh.subtotals.lines);
   EXPECT_EQ(st.last_row_correction, 2);
+  EXPECT_FALSE(st.header.take_last_row);
   for (int index : st.sheet_index) EXPECT_EQ(index, kSheetNotFound);
 }
 
 TEST_F(ImportRunTest, UnloadableWorkbookEndsTheRunWithItsMessage) {
-  BeginImport(st);
+  st.warnings = {"w"};
+  st.imported = true;
   EXPECT_THROW(RunImport(st, "podklady.ods"), EWorkbookFileNameError);
   EXPECT_TRUE(st.warnings.empty());
+  EXPECT_FALSE(st.imported);
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // Records, layout defaults, date text and the character-count helpers.
+#include "data/records.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "data/date_text.h"
 #include "data/layout.h"
-#include "data/records.h"
 #include "data/text.h"
 
 namespace vestrano {
@@ -13,7 +14,9 @@ namespace {
 
 class NormalizeDateTest : public ::testing::Test {
  protected:
-  void SetUp() override { SetCurrentYearSource([] { return 2016; }); }
+  void SetUp() override {
+    SetCurrentYearSource([] { return 2016; });
+  }
   void TearDown() override { SetCurrentYearSource(nullptr); }
 };
 
@@ -30,16 +33,20 @@ TEST_F(NormalizeDateTest, Cases) {
       {"31.01.2016", ""},
       {"2015-02-29", ""},
       {"2016-02-29", "29.02.2016"},
-      {"01-31", "31.01.2016"},     // month and day of the current year
+      {"01-31", "31.01.2016"},  // month and day of the current year
       {"02-29", "29.02.2016"},
       {"01-31-", ""},              // a third number is then required
       {"16-01-31", "31.01.2016"},  // two-digit years: 00–29 → 20xx, 30–99 → 19xx
       {"29-12-31", "31.12.2029"},
       {"30-01-01", "01.01.1930"},
       {"5-3-4", "04.03.2005"},
-      {"0012-01-01", "01.01.0012"},  // four digits taken as written
+      {"0012-01-01", ""},  // four digits taken as written: outside the filing's 1900–2999
       {"0000-01-01", ""},
-      {"9999-12-31", "31.12.9999"},
+      {"1899-12-31", ""},
+      {"1900-01-01", "01.01.1900"},
+      {"2999-12-31", "31.12.2999"},
+      {"3000-01-01", ""},
+      {"9999-12-31", ""},
       {"12016-01-01", ""},  // at most four significant digits
       {"002016-01-31", "31.01.2016"},
       {"", ""},
@@ -58,7 +65,10 @@ TEST(Text, CountsCharactersNotBytes) {
   EXPECT_EQ(FirstChars("ab", 5), "ab");
   EXPECT_EQ(FirstChars("", 1), "");
   EXPECT_EQ(FirstChars("€x", 1), "€");
-  EXPECT_EQ(ToValidUtf8("a\xFF" "b\xC3"), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  EXPECT_EQ(ToValidUtf8("a\xFF"
+                        "b\xC3"),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD");
   EXPECT_EQ(ToValidUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
   EXPECT_EQ(ToValidUtf8("Plnění ✓ 😀"), "Plnění ✓ 😀");
 }

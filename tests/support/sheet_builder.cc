@@ -35,9 +35,6 @@ void SetCell(TExportWorkSheet& sheet, int column, int row, const Lit& value) {
 
 void ImportInMemory(TStatement& st) {
   BeginImport(st);
-  st.totals.Clear();
-  st.records.a5.reset();
-  st.records.b3.reset();
   ReadLoadedWorkbook(st);
 }
 

@@ -30,8 +30,8 @@ std::vector<std::string> RowWarnings(const TStatement& st);
 // Rows 1 to 4 (Načteno, Vynecháno, Chybné, CELKEM) of a statistics column (1 = A1 … 8 = B3).
 std::vector<std::string> StatsColumn(const TStatement& st, int column);
 
-// Runs an import on the workbook that st already holds, as a run with a chosen file does (lists,
-// row arrays, sheet indices, totals and aggregates reset first), without loading a file.
+// Runs an import on the workbook that st already holds, as a run with a chosen file does (from a
+// clean slate), without loading a file.
 void ImportInMemory(TStatement& st);
 
 }  // namespace vestrano::test

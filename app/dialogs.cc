@@ -1,0 +1,67 @@
+#include "dialogs.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpacerItem>
+
+namespace vestrano {
+
+namespace {
+constexpr qsizetype kShownLines = 15;
+
+// A message box is only as wide as its text; a short text would cut the caption in the title bar.
+void KeepCaptionWhole(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 160;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+class TDesktopDialogs : public TDialogs {
+ public:
+  QString OpenFileName(QWidget* parent, const QString& start, const QString& filter) override {
+    return QFileDialog::getOpenFileName(parent, QString(), start, filter);
+  }
+  QString SaveFileName(QWidget* parent, const QString& suggested, const QString& filter) override {
+    return QFileDialog::getSaveFileName(parent, QString(), suggested, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+  }
+  bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parent);
+    // Own texts: the standard Yes/No buttons would follow Qt's language, English without a
+    // translation.
+    QPushButton* yes = box.addButton(QString::fromUtf8("Ano"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QString::fromUtf8("Ne"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    KeepCaptionWhole(box);
+    box.exec();
+    return box.clickedButton() == yes;
+  }
+  void Inform(QWidget* parent, const QString& caption, const QString& text) override {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A validator's list of errors can run to thousands of lines: the box would outgrow the
+    // screen and hide its button. The first lines stay in view, the whole text under the details.
+    if (const QStringList lines = text.split('\n'); lines.size() > kShownLines) {
+      box.setText(lines.mid(0, kShownLines).join('\n') + QString::fromUtf8("\n…"));
+      box.setDetailedText(text);
+    }
+    KeepCaptionWhole(box);
+    box.exec();
+  }
+  void Error(QWidget* parent, const QString& caption, const QString& text) override {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    KeepCaptionWhole(box);
+    box.exec();
+  }
+};
+}  // namespace
+
+std::unique_ptr<TDialogs> DesktopDialogs() { return std::make_unique<TDesktopDialogs>(); }
+
+}  // namespace vestrano
