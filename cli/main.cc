@@ -16,6 +16,7 @@
 #include "cli/batch.h"
 #include "cli/report.h"
 #include "cli/template.h"
+#include "data/text.h"
 #include "workbook/model.h"
 #include "workbook/progress.h"
 
@@ -82,8 +83,9 @@ class ProgressBar : public ProgressSink {
     if (fraction > 1) fraction = 1;
     const int filled = static_cast<int>(fraction * 30);
     std::string line = "\r";
-    line += std::string(text).substr(0, 40);
-    line.append(42 - std::min<std::size_t>(40, text.size()), ' ');
+    const std::string shown = FirstChars(text, 40);  // whole characters, so "Sešity" lines up
+    line += shown;
+    line.append(42 - CharLength(shown), ' ');
     line += '[';
     line.append(static_cast<std::size_t>(filled), '#');
     line.append(static_cast<std::size_t>(30 - filled), ' ');
