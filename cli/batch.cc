@@ -179,6 +179,8 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
                           st.start_directory, settings.schema);
     } catch (const std::exception& e) {
       report.failure = e.what();
+    } catch (...) {
+      report.failure = "unknown error";
     }
   }
   if (settings.report_dir) {
@@ -222,7 +224,14 @@ std::vector<WorkbookOutcome> RunWorkbooks(const std::vector<std::string>& files,
   // order of the results is the order of the input.
   auto work = [&] {
     for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
-      outcomes[i] = RunWorkbook(files[i], settings, keep_reports);
+      try {
+        outcomes[i] = RunWorkbook(files[i], settings, keep_reports);
+      } catch (const std::exception& e) {  // out of memory while reporting, say
+        outcomes[i].file = files[i];
+        outcomes[i].failure = e.what();
+        outcomes[i].check = "selhalo";
+        outcomes[i].status = 2;
+      }
       const std::lock_guard lock(mutex);
       ++done;
       changed.notify_one();
