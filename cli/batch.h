@@ -56,7 +56,7 @@ struct WorkbookOutcome {
 
 // One workbook, exactly as a run on it alone. keep_report: fill WorkbookOutcome::report.
 // The text report goes to the report folder when one is set. after_import is called when the
-// import has ended (the progress of loading is over). Never throws.
+// import has ended (the progress of loading is over). What fails is in the outcome.
 WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings, bool keep_report,
                             ProgressSink* progress = nullptr,
                             const std::function<void()>& after_import = {});
