@@ -18,9 +18,12 @@ std::string PadLeft(const std::string& s, std::size_t width) {
 
 const char* VerdictName(Verdict v) {
   switch (v) {
-    case Verdict::Valid: return "valid";
-    case Verdict::Invalid: return "invalid";
-    case Verdict::NotRun: return "not-run";
+    case Verdict::Valid:
+      return "valid";
+    case Verdict::Invalid:
+      return "invalid";
+    case Verdict::NotRun:
+      return "not-run";
   }
   return "not-run";
 }
