@@ -18,6 +18,7 @@
 #include <functional>
 #include <iterator>
 #include <mutex>
+#include <ostream>
 #include <random>
 #include <string>
 #include <thread>
@@ -52,6 +53,7 @@ struct Fixture {
   std::string relative;  // to the source folder, for messages and the seed
   Format format;
 };
+void PrintTo(const Fixture& f, std::ostream* os) { *os << f.relative; }
 
 std::vector<Fixture> Fixtures() {
   std::vector<Fixture> out;
