@@ -174,6 +174,7 @@ int main(int argc, char** argv) {
   cli::RunReport report;
   report.file = o.workbook;
   BeginImport(st);
+  st.release_workbook = true;  // the command line never shows the workbook
   try {
     RunImport(st, o.workbook, progress);
   } catch (const std::exception& e) {

@@ -1,5 +1,9 @@
 #include "workbook/model.h"
 
+#include <malloc.h>
+
+#include <algorithm>
+
 #include "workbook/cell_text.h"
 #include "workbook/errors.h"
 
@@ -98,6 +102,34 @@ void TExportWorkSheet::CoverMergedRange(int first_column, int first_row, int las
     book_->Charge(static_cast<std::uint64_t>(last_column + 1 - r.Cells.Count()));
     while (r.Cells.Count() < last_column + 1) r.Cells.Append(CellKind::Empty);
   }
+}
+
+namespace {
+// Freed rows are many small blocks that the allocator keeps for reuse; past this much it is told
+// to return the whole pages among them.
+constexpr std::size_t kReleaseTrimBytes = 4 << 20;
+}  // namespace
+
+void TExportWorkSheet::ReleaseRowsBefore(int row) {
+  auto& rows = Rows.rows_;
+  const int end = std::min(row, static_cast<int>(rows.size()));
+  for (int i = released_before_; i < end; ++i) {
+    std::vector<TExportCell>& cells = rows[static_cast<std::size_t>(i)].Cells.All();
+    released_bytes_ += cells.capacity() * sizeof(TExportCell);
+    std::vector<TExportCell>().swap(cells);
+  }
+  released_before_ = std::max(released_before_, end);
+  if (released_bytes_ >= kReleaseTrimBytes) {
+    released_bytes_ = 0;
+    malloc_trim(0);
+  }
+}
+
+void TExportWorkSheet::ReleaseRows() {
+  std::vector<TExportRow>().swap(Rows.rows_);
+  released_before_ = 0;
+  released_bytes_ = 0;
+  malloc_trim(0);
 }
 
 TExportWorkSheet& TExportWorkSheets::Items(int i) const {

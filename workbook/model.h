@@ -127,8 +127,17 @@ class TExportWorkSheet {
   TExportRow& TouchRow(int row);
   TWorkbook& Book() const { return *book_; }
 
+  // For a reader done with the rows before row: frees their cells (the rows stay, empty) and,
+  // once enough has been freed, hands the memory back to the system, so that what the reader
+  // builds from them can take its place.
+  void ReleaseRowsBefore(int row);
+  // Frees every row; the sheet keeps its name and has no rows afterwards.
+  void ReleaseRows();
+
  private:
   TWorkbook* book_;
+  int released_before_ = 0;
+  std::size_t released_bytes_ = 0;  // freed since memory was last handed back
 };
 
 class TExportWorkSheets {
