@@ -164,6 +164,11 @@ std::uint32_t TWorkbook::AddString(std::string text) {
   return static_cast<std::uint32_t>(strings_.size() - 1);
 }
 
+void TWorkbook::ReserveStrings(std::size_t n) {
+  // A table of millions of empty entries must not reserve gigabytes it never fills.
+  strings_.reserve(strings_.size() + std::min<std::size_t>(n, std::size_t{1} << 22));
+}
+
 const std::string& TWorkbook::String(std::uint32_t index) const {
   return index < strings_.size() ? strings_[index] : strings_[0];
 }

@@ -167,6 +167,8 @@ class TWorkbook {
   // Appends a sheet; \ / : * ? " in the name become "-".
   TExportWorkSheet& AddSheet(std::string_view name);
   std::uint32_t AddString(std::string text);
+  // Room for n more strings, so that a big string table fills the pool without regrowing it.
+  void ReserveStrings(std::size_t n);
   const std::string& String(std::uint32_t index) const;
   // Interns a format code; builtin_id is the built-in id it stands for (or -1).
   std::uint32_t InternFormat(std::string_view code, int builtin_id = -1);

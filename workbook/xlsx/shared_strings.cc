@@ -218,6 +218,7 @@ void SharedStrings::LoadBytes(std::string bytes) {
   data_ = std::move(bytes);
   Cut();
   pool_.assign(entries_.size(), kUnresolved);
+  book_.ReserveStrings(entries_.size());
 }
 
 void SharedStrings::Cut() {
