@@ -126,6 +126,7 @@ void TExportWorkSheet::ReleaseRowsBefore(int row) {
 }
 
 void TExportWorkSheet::ReleaseRows() {
+  if (Rows.rows_.capacity() == 0) return;  // nothing held, nothing to hand back
   std::vector<TExportRow>().swap(Rows.rows_);
   released_before_ = 0;
   released_bytes_ = 0;
