@@ -75,7 +75,7 @@ bool ParseZone(std::string_view text, std::size_t pos) {
 }  // namespace
 
 void MakeCrLf(std::string& text) {
-  if (text.find_first_of("\r\n") == std::string::npos) return;
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) return;
   std::string out;
   out.reserve(text.size() + 16);
   for (std::size_t i = 0; i < text.size(); ++i) {
