@@ -160,6 +160,7 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
   out.file = file;
   TStatement st;
   st.start_directory = settings.start_directory;
+  st.release_workbook = true;  // the command line never shows the workbook
   RunReport report;
   report.file = file;
   try {

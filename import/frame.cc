@@ -161,7 +161,7 @@ std::string CellText(const TWorkbook& book, const TExportRow* row, int position)
 // The section's sheet with what bounds its reading, when it was found and has rows; a found
 // sheet without rows gets the empty-sheet mark. Empty means there is nothing to read.
 struct SectionSheetView {
-  const TExportWorkSheet& sheet;
+  TExportWorkSheet& sheet;
   int row_count;     // R
   int heading_rows;  // H
   int correction;    // c
@@ -169,7 +169,7 @@ struct SectionSheetView {
 std::optional<SectionSheetView> SectionSheet(TStatement& st, Section section) {
   const int sheet_index = st.SheetIndex(SheetSlotOf(section));
   if (sheet_index == kSheetNotFound) return std::nullopt;
-  const TExportWorkSheet& sheet = st.workbook.Sheets.Items(sheet_index);
+  TExportWorkSheet& sheet = st.workbook.Sheets.Items(sheet_index);
   if (sheet.Rows.Count() == 0) {
     MarkEmptySheet(st, section);
     return std::nullopt;
@@ -177,6 +177,17 @@ std::optional<SectionSheetView> SectionSheet(TStatement& st, Section section) {
   return SectionSheetView{sheet, sheet.Rows.Count(), st.offsets.Of(section),
                           st.last_row_correction};
 }
+
+// Whether the run frees the section's sheet as it reads it: only when no later section reads
+// the same sheet.
+bool ReleasesSheet(const TStatement& st, Section section) {
+  if (!st.release_workbook) return false;
+  const int sheet = st.SheetIndex(SheetSlotOf(section));
+  for (int s = static_cast<int>(section) + 1; s < static_cast<int>(kSectionCount); ++s)
+    if (st.SheetIndex(SheetSlotOf(static_cast<Section>(s))) == sheet) return false;
+  return true;
+}
+constexpr int kReleaseRows = 4096;
 
 }  // namespace
 
@@ -209,7 +220,9 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
   const std::string suffix = SectionSuffix(section);
   SectionCounts counts;
   RunningSums sums{};
+  const bool release = ReleasesSheet(st, section);
   for (int r = first; r <= last; ++r) {
+    if (release && r % kReleaseRows == 0) sheet.ReleaseRowsBefore(r);
     const TExportRow& row = all_rows[static_cast<std::size_t>(r)];
     const int cells = row.Cells.Count();
     std::string key_text;
@@ -234,6 +247,7 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
     judge.RunAll();
     ++(judge.faulty ? counts.faulty : counts.read);
   }
+  if (release) sheet.ReleaseRows();
   FinishSection(st, section, counts, row_count, heading_rows, correction, sums, table.sums);
 }
 

@@ -96,6 +96,8 @@ void ReadLoadedWorkbook(TStatement& st) {
   }
   ReadSections(st);
   WriteSectionCLines(st);
+  if (st.release_workbook)
+    for (int i = 0; i < st.workbook.Sheets.Count(); ++i) st.workbook.Sheets.Items(i).ReleaseRows();
   st.imported = true;
 }
 

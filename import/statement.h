@@ -49,6 +49,9 @@ struct TStatement {
   // Sheet indices of the last import (Header, Subject, A1 … B3); 9999 when not found.
   std::array<int, 10> sheet_index;
   bool imported = false;  // the last import run reached its end: there is a statement to export
+  // The run frees the workbook's rows as the statement is read from them, so that a big workbook
+  // and its records never fill memory together (the command line; the rows are gone afterwards).
+  bool release_workbook = false;
   int last_row_correction = 1;
   std::string start_directory;  // current directory at start-up
 

@@ -3,7 +3,10 @@
 
 #include <unistd.h>
 
+#include <charconv>
+#include <cmath>
 #include <fstream>
+#include <random>
 
 #include "workbook/cell_text.h"
 #include "workbook/errors.h"
@@ -21,6 +24,50 @@ TEST(GeneralNumberText, FifteenDigitsWithPointAndExponentOutsideFixedRange) {
       {999999999999999.9, "1E15"}, {0.000123456, "0.000123456"}, {2.5e-300, "2.5E-300"},
   };
   for (auto [value, text] : cases) EXPECT_EQ(GeneralNumberText(value), text) << value;
+}
+
+// Whole numbers and cents take a shortcut; it must give the text of the general rule, which for
+// these magnitudes is printf's %.15g.
+TEST(GeneralNumberText, CentsAndWholeNumbersMatchTheGeneralRule) {
+  auto reference = [](double v) {
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    return std::string(buf, res.ptr);
+  };
+  std::vector<double> values = {0.01,
+                                -0.01,
+                                0.1,
+                                0.3,
+                                0.1 + 0.2,
+                                0.29,
+                                1.005,
+                                2.675,
+                                99.99,
+                                100,
+                                12500.5,
+                                1e12,
+                                9999999999999.99,
+                                -9999999999999.99,
+                                1e13 - 1,
+                                4503599627370.49,
+                                1234567.895,
+                                0.015,
+                                21.0 * 0.21};
+  std::mt19937_64 rng(42);
+  for (int i = 0; i < 200000; ++i) {
+    const long long cents =
+        static_cast<long long>(rng() % 2000000000000000ULL) - 1000000000000000LL;
+    const int scale = static_cast<int>(rng() % 4);
+    values.push_back(static_cast<double>(cents / (scale == 0   ? 1
+                                                  : scale == 1 ? 100
+                                                               : 1)) /
+                     (scale == 3 ? 1000 : 100));
+    values.push_back(std::round(std::ldexp(static_cast<double>(rng() >> 11), -20)) / 100);
+  }
+  for (double v : values) {
+    if (v == 0 || std::fabs(v) >= 1e15 || std::fabs(v) < 1e-4) continue;
+    ASSERT_EQ(GeneralNumberText(v), reference(v)) << v;
+  }
 }
 
 struct DateCase {

@@ -415,5 +415,56 @@ TEST_F(Sections, FullStatement) {
   EXPECT_TRUE(st.records.b3.has_value());
 }
 
+// A run that frees the workbook's rows as it reads them (the command line's) reads the same
+// statement: rows are freed block by block only from a sheet that no later section reads.
+TEST(ReleasingWorkbook, ReadsTheSameStatementAndLeavesNoRows) {
+  auto build = [](TStatement& st) {
+    st.sheets.name[static_cast<std::size_t>(Section::B2)] = "A4";  // B2 reads the A4 sheet too
+    TExportWorkSheet& a4 = st.workbook.AddSheet("A4");
+    AddRow(a4, {"heading"});
+    for (int r = 1; r <= 9000; ++r) {
+      if (r % 1000 == 0) {
+        AddRow(a4, {r});  // no key: skipped
+        continue;
+      }
+      AddRow(a4, {r, "12345678", "DOC-" + std::to_string(r), kDay, r * 1.25, r % 7 == 0 ? "x" : "21",
+                  0, 0, 0, 0, "0", r % 5 == 0 ? "?" : "N"});
+    }
+    TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
+    AddRow(a1, {"heading"});
+    for (int r = 1; r <= 5000; ++r) AddRow(a1, {r, "87654321", "FV-" + std::to_string(r), kDay, 10, "4"});
+  };
+  TStatement kept, released;
+  released.release_workbook = true;
+  build(kept);
+  build(released);
+  test::ImportInMemory(kept);
+  test::ImportInMemory(released);
+
+  EXPECT_EQ(released.warnings, kept.warnings);
+  EXPECT_EQ(released.errors, kept.errors);
+  EXPECT_EQ(released.stats.cell, kept.stats.cell);
+  EXPECT_EQ(released.subtotals.lines, kept.subtotals.lines);
+  auto same = [](const auto& a, const auto& b) {
+    using R = typename std::decay_t<decltype(a)>::value_type;
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+      for (const auto& f : Fields<R>())
+        if (a[i].*f.member != b[i].*f.member) return false;
+    return true;
+  };
+  ASSERT_EQ(kept.records.a4.size(), 8991u);
+  EXPECT_TRUE(same(released.records.a4, kept.records.a4));
+  EXPECT_TRUE(same(released.records.b2, kept.records.b2));
+  EXPECT_TRUE(same(released.records.a1, kept.records.a1));
+  EXPECT_FALSE(kept.errors.empty());
+
+  ASSERT_EQ(released.workbook.Sheets.Count(), 2);
+  EXPECT_EQ(released.workbook.Sheets.Items(0).Name, "A4");
+  EXPECT_EQ(released.workbook.Sheets.Items(0).Rows.Count(), 0);
+  EXPECT_EQ(released.workbook.Sheets.Items(1).Rows.Count(), 0);
+  EXPECT_EQ(kept.workbook.Sheets.Items(0).Rows.Count(), 9001);
+}
+
 }  // namespace
 }  // namespace vestrano

@@ -1,7 +1,10 @@
 // The small parsers of attribute and value texts.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <random>
+#include <string>
 
 #include "workbook/xlsx/parts.h"
 
@@ -29,6 +32,28 @@ TEST(XlsxValues, NumbersFollowTheCellSyntax) {
                           "1.2.3", "--1", "1e999", " 1"}) {
     double v = 0;
     EXPECT_FALSE(ParseNumber(bad, v)) << bad;
+  }
+}
+
+// Short decimals take a shortcut past from_chars; the value must be the same to the last bit.
+TEST(XlsxValues, ShortDecimalsReadExactlyAsFromChars) {
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 300000; ++i) {
+    const int digits = 1 + static_cast<int>(rng() % 17);
+    std::string text = rng() % 3 == 0 ? "-" : "";
+    const int point = static_cast<int>(rng() % static_cast<std::uint64_t>(digits + 1));
+    for (int d = 0; d < digits; ++d) {
+      if (d == point) text += '.';
+      text += static_cast<char>('0' + rng() % 10);
+    }
+    double got = 0, want = 0;
+    ASSERT_TRUE(ParseNumber(text, got)) << text;
+    std::string plain = text.substr(text[0] == '-' ? 1 : 0);
+    if (plain[0] == '.') plain.insert(0, "0");
+    std::from_chars(plain.data(), plain.data() + plain.size(), want);
+    if (text[0] == '-') want = -want;
+    ASSERT_EQ(std::signbit(got), std::signbit(want)) << text;
+    ASSERT_EQ(got, want) << text;
   }
 }
 

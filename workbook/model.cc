@@ -1,5 +1,9 @@
 #include "workbook/model.h"
 
+#include <malloc.h>
+
+#include <algorithm>
+
 #include "workbook/cell_text.h"
 #include "workbook/errors.h"
 
@@ -100,6 +104,35 @@ void TExportWorkSheet::CoverMergedRange(int first_column, int first_row, int las
   }
 }
 
+namespace {
+// Freed rows are many small blocks that the allocator keeps for reuse; past this much it is told
+// to return the whole pages among them.
+constexpr std::size_t kReleaseTrimBytes = 4 << 20;
+}  // namespace
+
+void TExportWorkSheet::ReleaseRowsBefore(int row) {
+  auto& rows = Rows.rows_;
+  const int end = std::min(row, static_cast<int>(rows.size()));
+  for (int i = released_before_; i < end; ++i) {
+    std::vector<TExportCell>& cells = rows[static_cast<std::size_t>(i)].Cells.All();
+    released_bytes_ += cells.capacity() * sizeof(TExportCell);
+    std::vector<TExportCell>().swap(cells);
+  }
+  released_before_ = std::max(released_before_, end);
+  if (released_bytes_ >= kReleaseTrimBytes) {
+    released_bytes_ = 0;
+    malloc_trim(0);
+  }
+}
+
+void TExportWorkSheet::ReleaseRows() {
+  if (Rows.rows_.capacity() == 0) return;  // nothing held, nothing to hand back
+  std::vector<TExportRow>().swap(Rows.rows_);
+  released_before_ = 0;
+  released_bytes_ = 0;
+  malloc_trim(0);
+}
+
 TExportWorkSheet& TExportWorkSheets::Items(int i) const {
   if (i < 0 || i >= Count()) throw EListIndexError(i);
   return *sheets_[static_cast<std::size_t>(i)];
@@ -130,6 +163,11 @@ std::uint32_t TWorkbook::AddString(std::string text) {
   if (text.empty()) return 0;
   strings_.push_back(std::move(text));
   return static_cast<std::uint32_t>(strings_.size() - 1);
+}
+
+void TWorkbook::ReserveStrings(std::size_t n) {
+  // A table of millions of empty entries must not reserve gigabytes it never fills.
+  strings_.reserve(strings_.size() + std::min<std::size_t>(n, std::size_t{1} << 22));
 }
 
 const std::string& TWorkbook::String(std::uint32_t index) const {

@@ -127,8 +127,17 @@ class TExportWorkSheet {
   TExportRow& TouchRow(int row);
   TWorkbook& Book() const { return *book_; }
 
+  // For a reader done with the rows before row: frees their cells (the rows stay, empty) and,
+  // once enough has been freed, hands the memory back to the system, so that what the reader
+  // builds from them can take its place.
+  void ReleaseRowsBefore(int row);
+  // Frees every row; the sheet keeps its name and has no rows afterwards.
+  void ReleaseRows();
+
  private:
   TWorkbook* book_;
+  int released_before_ = 0;
+  std::size_t released_bytes_ = 0;  // freed since memory was last handed back
 };
 
 class TExportWorkSheets {
@@ -158,6 +167,8 @@ class TWorkbook {
   // Appends a sheet; \ / : * ? " in the name become "-".
   TExportWorkSheet& AddSheet(std::string_view name);
   std::uint32_t AddString(std::string text);
+  // Room for n more strings, so that a big string table fills the pool without regrowing it.
+  void ReserveStrings(std::size_t n);
   const std::string& String(std::uint32_t index) const;
   // Interns a format code; builtin_id is the built-in id it stands for (or -1).
   std::uint32_t InternFormat(std::string_view code, int builtin_id = -1);

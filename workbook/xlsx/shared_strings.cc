@@ -82,6 +82,18 @@ bool DecodeCharacterData(std::string_view s, std::string& out) {
   out.clear();
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size();) {
+    // A run of printable ASCII without markup goes over as it is.
+    std::size_t run = i;
+    while (run < s.size()) {
+      const unsigned char b = static_cast<unsigned char>(s[run]);
+      if (b < 0x20 || b >= 0x80 || b == '<' || b == '&' || b == ']') break;
+      ++run;
+    }
+    if (run > i) {
+      out.append(s.data() + i, run - i);
+      i = run;
+      continue;
+    }
     const unsigned char c = static_cast<unsigned char>(s[i]);
     if (c == '<') return false;
     if (c == '&') {
@@ -177,7 +189,10 @@ bool ResolvePlain(std::string_view raw, std::string& out) {
 std::string ResolveSharedString(std::string_view raw_entry, std::string_view root_open,
                                 std::string_view root_close, FragmentParser& parser,
                                 const std::function<std::string()>& where) {
-  const std::string raw = WithoutCrEscapes(raw_entry);
+  // Most entries hold no "_" at all, and so no escape to remove.
+  std::string stripped;
+  std::string_view raw = raw_entry;
+  if (raw_entry.find('_') != std::string_view::npos) raw = stripped = WithoutCrEscapes(raw_entry);
   std::string out;
   if (!ResolvePlain(raw, out)) {
     out.clear();
@@ -218,6 +233,7 @@ void SharedStrings::LoadBytes(std::string bytes) {
   data_ = std::move(bytes);
   Cut();
   pool_.assign(entries_.size(), kUnresolved);
+  book_.ReserveStrings(entries_.size());
 }
 
 void SharedStrings::Cut() {

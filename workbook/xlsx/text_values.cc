@@ -75,7 +75,7 @@ bool ParseZone(std::string_view text, std::size_t pos) {
 }  // namespace
 
 void MakeCrLf(std::string& text) {
-  if (text.find_first_of("\r\n") == std::string::npos) return;
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) return;
   std::string out;
   out.reserve(text.size() + 16);
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -104,7 +104,8 @@ bool ParseNumber(std::string_view text, double& value) {
     while (i < n && IsDigit(text[i])) ++i, ++digits;
   }
   if (digits == 0) return false;
-  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+  const bool has_exponent = i < n && (text[i] == 'e' || text[i] == 'E');
+  if (has_exponent) {
     ++i;
     if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
     const std::size_t exp_start = i;
@@ -112,6 +113,26 @@ bool ParseNumber(std::string_view text, double& value) {
     if (i == exp_start) return false;
   }
   if (i != n) return false;
+  // Up to 15 digits without an exponent (the usual stored value): the digits as a whole number
+  // and a power of ten are both exact, so one division rounds the same as from_chars does.
+  if (digits <= 15 && !has_exponent) {
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::uint64_t whole = 0;
+    int fraction = -1;
+    for (std::size_t k = body; k < n; ++k) {
+      const char c = text[k];
+      if (c == '.' || c == ',') {
+        fraction = 0;
+        continue;
+      }
+      whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
+      if (fraction >= 0) ++fraction;
+    }
+    const double v = static_cast<double>(whole) / kPow10[fraction > 0 ? fraction : 0];
+    value = negative ? -v : v;
+    return true;
+  }
   std::string_view number = text.substr(body);
   std::string copy;
   if (number.find(',') != std::string_view::npos || number[0] == '.') {

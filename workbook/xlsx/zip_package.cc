@@ -91,15 +91,16 @@ bool ZipPackage::ReadWhole(std::string_view part_name, std::string& out) const {
   const std::uint64_t index = Find(part_name);
   if (index == kNotFound) return false;
   PartStream stream(*this, index, NameOf(index));
-  out.resize(static_cast<std::size_t>(std::min<std::uint64_t>(stream.DeclaredSize(), 1 << 20)));
-  std::size_t used = 0;
+  // Room for the declared size up front (only reserved, so a false claim costs no memory) spares
+  // the copies of growing; past the cap a part grows as it is read.
+  constexpr std::uint64_t kReserveCap = 64 << 20;
+  out.reserve(static_cast<std::size_t>(std::min(stream.DeclaredSize(), kReserveCap)) + 1);
+  char buffer[65536];
   for (;;) {
-    if (used == out.size()) out.resize(std::max<std::size_t>(out.size() * 2, 4096));
-    const std::size_t n = stream.Read(out.data() + used, out.size() - used);
+    const std::size_t n = stream.Read(buffer, sizeof buffer);
     if (n == 0) break;
-    used += n;
+    out.append(buffer, n);
   }
-  out.resize(used);
   return true;
 }
 
