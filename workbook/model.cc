@@ -108,6 +108,22 @@ namespace {
 // Freed rows are many small blocks that the allocator keeps for reuse; past this much it is told
 // to return the whole pages among them.
 constexpr std::size_t kReleaseTrimBytes = 4 << 20;
+
+// Under AddressSanitizer the sanitizer owns every block, and glibc's trim would walk arenas that a
+// new thread never set up (it crashes there); the sanitizer returns memory itself.
+#if defined(__SANITIZE_ADDRESS__)
+#define VESTRANO_FOREIGN_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VESTRANO_FOREIGN_ALLOCATOR 1
+#endif
+#endif
+
+void ReturnFreedPages() {
+#ifndef VESTRANO_FOREIGN_ALLOCATOR
+  malloc_trim(0);
+#endif
+}
 }  // namespace
 
 void TExportWorkSheet::ReleaseRowsBefore(int row) {
@@ -121,7 +137,7 @@ void TExportWorkSheet::ReleaseRowsBefore(int row) {
   released_before_ = std::max(released_before_, end);
   if (released_bytes_ >= kReleaseTrimBytes) {
     released_bytes_ = 0;
-    malloc_trim(0);
+    ReturnFreedPages();
   }
 }
 
@@ -130,7 +146,7 @@ void TExportWorkSheet::ReleaseRows() {
   std::vector<TExportRow>().swap(Rows.rows_);
   released_before_ = 0;
   released_bytes_ = 0;
-  malloc_trim(0);
+  ReturnFreedPages();
 }
 
 TExportWorkSheet& TExportWorkSheets::Items(int i) const {
