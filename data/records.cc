@@ -109,14 +109,15 @@ const FieldDef<tDataA3> kA3[] = {
     {"osv_plneni", "Hodnota osv.plnění", &tDataA3::osv_plneni, K::Amount, S::A3_osv_plneni},
 };
 
+// clang-format off
 #define VESTRANO_SIX_AMOUNTS(R, P)                                                     \
   {"zakl_dane1", "Základ daně 1", &R::zakl_dane1, K::Amount, S::P##_zakl_dane1},       \
       {"dan1", "Daň 1", &R::dan1, K::Amount, S::P##_dan1},                             \
       {"zakl_dane2", "Základ daně 2", &R::zakl_dane2, K::Amount, S::P##_zakl_dane2},   \
       {"dan2", "Daň 2", &R::dan2, K::Amount, S::P##_dan2},                             \
-      {"zakl_dane3", "Základ daně 3", &R::zakl_dane3, K::Amount, S::P##_zakl_dane3}, { \
-    "dan3", "Daň 3", &R::dan3, K::Amount, S::P##_dan3                                  \
-  }
+      {"zakl_dane3", "Základ daně 3", &R::zakl_dane3, K::Amount, S::P##_zakl_dane3},   \
+      {"dan3", "Daň 3", &R::dan3, K::Amount, S::P##_dan3}
+// clang-format on
 
 const FieldDef<tDataA4> kA4[] = {
     {"c_radku", "", &tDataA4::c_radku, K::LineNo, S::None},
@@ -156,37 +157,15 @@ const FieldDef<tDataB3> kB3[] = {VESTRANO_SIX_AMOUNTS(tDataB3, B3)};
 
 std::span<const HeaderFieldDef> HeaderFields() { return kHeader; }
 std::span<const SubjectFieldDef> SubjectFields() { return kSubject; }
-template <>
-std::span<const FieldDef<tDataA1>> Fields<tDataA1>() {
-  return kA1;
-}
-template <>
-std::span<const FieldDef<tDataA2>> Fields<tDataA2>() {
-  return kA2;
-}
-template <>
-std::span<const FieldDef<tDataA3>> Fields<tDataA3>() {
-  return kA3;
-}
-template <>
-std::span<const FieldDef<tDataA4>> Fields<tDataA4>() {
-  return kA4;
-}
-template <>
-std::span<const FieldDef<tDataA5>> Fields<tDataA5>() {
-  return kA5;
-}
-template <>
-std::span<const FieldDef<tDataB1>> Fields<tDataB1>() {
-  return kB1;
-}
-template <>
-std::span<const FieldDef<tDataB2>> Fields<tDataB2>() {
-  return kB2;
-}
-template <>
-std::span<const FieldDef<tDataB3>> Fields<tDataB3>() {
-  return kB3;
-}
+// clang-format off
+template <> std::span<const FieldDef<tDataA1>> Fields<tDataA1>() { return kA1; }
+template <> std::span<const FieldDef<tDataA2>> Fields<tDataA2>() { return kA2; }
+template <> std::span<const FieldDef<tDataA3>> Fields<tDataA3>() { return kA3; }
+template <> std::span<const FieldDef<tDataA4>> Fields<tDataA4>() { return kA4; }
+template <> std::span<const FieldDef<tDataA5>> Fields<tDataA5>() { return kA5; }
+template <> std::span<const FieldDef<tDataB1>> Fields<tDataB1>() { return kB1; }
+template <> std::span<const FieldDef<tDataB2>> Fields<tDataB2>() { return kB2; }
+template <> std::span<const FieldDef<tDataB3>> Fields<tDataB3>() { return kB3; }
+// clang-format on
 
 }  // namespace vestrano

@@ -20,48 +20,20 @@ enum class FieldKind {
 };
 
 // The 38 running sums, in the order of tDataTotals.
+// clang-format off
 enum class TotalSlot : int {
   None = -1,
   A1_zakl_dane1 = 0,
-  A2_zakl_dane1,
-  A2_dan1,
-  A2_zakl_dane2,
-  A2_dan2,
-  A2_zakl_dane3,
-  A2_dan3,
+  A2_zakl_dane1, A2_dan1, A2_zakl_dane2, A2_dan2, A2_zakl_dane3, A2_dan3,
   A3_osv_plneni,
-  A4_zakl_dane1,
-  A4_dan1,
-  A4_zakl_dane2,
-  A4_dan2,
-  A4_zakl_dane3,
-  A4_dan3,
-  A5_zakl_dane1,
-  A5_dan1,
-  A5_zakl_dane2,
-  A5_dan2,
-  A5_zakl_dane3,
-  A5_dan3,
-  B1_zakl_dane1,
-  B1_dan1,
-  B1_zakl_dane2,
-  B1_dan2,
-  B1_zakl_dane3,
-  B1_dan3,
-  B2_zakl_dane1,
-  B2_dan1,
-  B2_zakl_dane2,
-  B2_dan2,
-  B2_zakl_dane3,
-  B2_dan3,
-  B3_zakl_dane1,
-  B3_dan1,
-  B3_zakl_dane2,
-  B3_dan2,
-  B3_zakl_dane3,
-  B3_dan3,
+  A4_zakl_dane1, A4_dan1, A4_zakl_dane2, A4_dan2, A4_zakl_dane3, A4_dan3,
+  A5_zakl_dane1, A5_dan1, A5_zakl_dane2, A5_dan2, A5_zakl_dane3, A5_dan3,
+  B1_zakl_dane1, B1_dan1, B1_zakl_dane2, B1_dan2, B1_zakl_dane3, B1_dan3,
+  B2_zakl_dane1, B2_dan1, B2_zakl_dane2, B2_dan2, B2_zakl_dane3, B2_dan3,
+  B3_zakl_dane1, B3_dan1, B3_zakl_dane2, B3_dan2, B3_zakl_dane3, B3_dan3,
   Count
 };
+// clang-format on
 inline constexpr std::size_t kTotalSlots = static_cast<std::size_t>(TotalSlot::Count);
 static_assert(kTotalSlots == 38);
 
@@ -101,13 +73,15 @@ struct tDataHeader {
   void ClearTexts();  // all texts empty, take_last_row kept
 };
 
+// clang-format off
 struct tSubject {
   std::string typ_ds;  // bounded text of 1
-  std::string dic, c_ufo, zkrobchjm, jmeno, prijmeni, titul, naz_obce, ulice, c_orient, c_pop, psc,
-      stat, id_dats, email, c_telef, c_pracufo, zast_typ, zast_kod, zast_nazev, zast_ic, opr_jmeno,
-      opr_prijmeni, opr_postaveni, zast_jmeno, zast_prijmeni, zast_dat_nar, zast_ev_cislo,
-      sest_jmeno, sest_prijmeni, sest_telef;
+  std::string dic, c_ufo, zkrobchjm, jmeno, prijmeni, titul, naz_obce, ulice, c_orient, c_pop,
+      psc, stat, id_dats, email, c_telef, c_pracufo, zast_typ, zast_kod, zast_nazev, zast_ic,
+      opr_jmeno, opr_prijmeni, opr_postaveni, zast_jmeno, zast_prijmeni, zast_dat_nar,
+      zast_ev_cislo, sest_jmeno, sest_prijmeni, sest_telef;
 };
+// clang-format on
 
 // Fields of the fixed-layout sheets, in record order, with the sheet row (1-based) each comes from.
 struct HeaderFieldDef {
@@ -138,8 +112,8 @@ struct tDataA2 {
   int sheet_row = 0;
 };
 struct tDataA3 {
-  std::string c_radku, k_stat, vatid_odb, jm_prijm_obch, d_narozeni, m_pobytu_sidlo, c_evid_dd, dup,
-      osv_plneni;
+  std::string c_radku, k_stat, vatid_odb, jm_prijm_obch, d_narozeni, m_pobytu_sidlo, c_evid_dd,
+      dup, osv_plneni;
   int sheet_row = 0;
 };
 struct tDataA4 {
@@ -169,22 +143,16 @@ struct tDataB3 {
 // Field tables in record order (which is also the default column order).
 template <class R>
 std::span<const FieldDef<R>> Fields();
-template <>
-std::span<const FieldDef<tDataA1>> Fields<tDataA1>();
-template <>
-std::span<const FieldDef<tDataA2>> Fields<tDataA2>();
-template <>
-std::span<const FieldDef<tDataA3>> Fields<tDataA3>();
-template <>
-std::span<const FieldDef<tDataA4>> Fields<tDataA4>();
-template <>
-std::span<const FieldDef<tDataA5>> Fields<tDataA5>();
-template <>
-std::span<const FieldDef<tDataB1>> Fields<tDataB1>();
-template <>
-std::span<const FieldDef<tDataB2>> Fields<tDataB2>();
-template <>
-std::span<const FieldDef<tDataB3>> Fields<tDataB3>();
+// clang-format off
+template <> std::span<const FieldDef<tDataA1>> Fields<tDataA1>();
+template <> std::span<const FieldDef<tDataA2>> Fields<tDataA2>();
+template <> std::span<const FieldDef<tDataA3>> Fields<tDataA3>();
+template <> std::span<const FieldDef<tDataA4>> Fields<tDataA4>();
+template <> std::span<const FieldDef<tDataA5>> Fields<tDataA5>();
+template <> std::span<const FieldDef<tDataB1>> Fields<tDataB1>();
+template <> std::span<const FieldDef<tDataB2>> Fields<tDataB2>();
+template <> std::span<const FieldDef<tDataB3>> Fields<tDataB3>();
+// clang-format on
 
 // The six row arrays and the two single records of one statement.
 struct TStatementRecords {

@@ -25,8 +25,9 @@ struct ExportResult {
 
 // Writes the document to the absolute path (a relative one is taken from the current directory),
 // then (when validate) runs the schema check in start_directory (or next to the program's
-// schema; schema_file, when not empty, names the schema outright). Raises EFileWriteError (export/atomic_file.h), naming the file and the system's
-// reason, when the file cannot be written; the check is then not run.
+// schema; schema_file, when not empty, names the schema outright). Raises EFileWriteError
+// (export/atomic_file.h), naming the file and the system's reason, when the file cannot be
+// written; the check is then not run.
 ExportResult ExportStatement(const TFilingData& data, const std::string& absolute_path,
                              bool validate, const std::string& start_directory,
                              const std::string& schema_file = {});
