@@ -162,36 +162,30 @@ void TemplateWorkbook::AddFixedSheet(const char* name, bool header) {
   SheetFormats entry{name, sheet, true, {}};
   worksheet_write_string(sheet, 0, 0, "Položka", bold_);
   worksheet_write_string(sheet, 0, 1, "Hodnota", bold_);
-  const auto labels = header ? HeaderRowLabels() : SubjectRowLabels();
-  entry.formats.assign(labels.size() + 1, nullptr);
   double label_width = 12;
-  for (std::size_t i = 0; i < labels.size(); ++i) {
-    const int sheet_row = static_cast<int>(i) + 2;
-    const char* field = "";
-    lxw_format* format = text_;
-    if (header) {
-      for (const HeaderFieldDef& f : HeaderFields()) {
-        if (f.sheet_row != sheet_row) continue;
-        field = f.name;
-        // Year, quarter and month are numbers a user types; the import keeps their first digits.
-        format = f.treatment == HeaderFieldDef::Date         ? date_
-                 : f.treatment == HeaderFieldDef::FirstChars ? nullptr
-                                                             : text_;
-      }
-    } else {
-      for (const SubjectFieldDef& f : SubjectFields()) {
-        if (f.sheet_row != sheet_row) continue;
-        field = f.name;
-        if (std::string_view(f.name) == "zast_dat_nar") format = date_;
-      }
-    }
+  // One row of the sheet: the field's label in column A, the cell to fill in column B.
+  auto add_row = [&](int sheet_row, const char* label, const char* field, lxw_format* format) {
     const auto row = static_cast<lxw_row_t>(sheet_row - 1);
-    worksheet_write_string(sheet, row, 0, labels[i], nullptr);
+    worksheet_write_string(sheet, row, 0, label, nullptr);
     // The cell exists, so a value typed into it keeps the format.
     if (format) worksheet_write_blank(sheet, row, 1, format);
-    entry.formats[static_cast<std::size_t>(row)] = format;
+    if (entry.formats.size() <= row) entry.formats.resize(row + 1, nullptr);
+    entry.formats[row] = format;
     AddDropDown(sheet, sheet_row - 1, sheet_row - 1, 1, CodeList(field));
-    label_width = std::max(label_width, WidthFor(labels[i]));
+    label_width = std::max(label_width, WidthFor(label));
+  };
+  if (header) {
+    for (const HeaderFieldDef& f : HeaderFields()) {
+      // Year, quarter and month are numbers a user types; the import keeps their first digits.
+      lxw_format* format = f.treatment == HeaderFieldDef::Date         ? date_
+                           : f.treatment == HeaderFieldDef::FirstChars ? nullptr
+                                                                       : text_;
+      add_row(f.sheet_row, f.label, f.name, format);
+    }
+  } else {
+    for (const SubjectFieldDef& f : SubjectFields())
+      add_row(f.sheet_row, f.label, f.name,
+              std::string_view(f.name) == "zast_dat_nar" ? date_ : text_);
   }
   worksheet_set_column(sheet, 0, 0, label_width, nullptr);
   worksheet_set_column(sheet, 1, 1, 40, nullptr);

@@ -3,7 +3,6 @@
 // Filled with the defaults at start-up; nothing changes them afterwards.
 #include <array>
 #include <cstddef>
-#include <span>
 #include <string>
 
 namespace vestrano {
@@ -35,11 +34,5 @@ struct tDataOrder {
   // Column position (1-based) of the k-th field (0-based) of section s.
   int Of(Section s, std::size_t k) const;
 };
-
-// Column A of the header ("Hlavička") and subject ("Subjekt") sheets in a blank workbook: the
-// label of the field that each row holds in column B. Element i belongs to sheet row i + 2, so the
-// lists end at the last row the import reads (the header includes the follow-up rows 12 and 13).
-std::span<const char* const> HeaderRowLabels();
-std::span<const char* const> SubjectRowLabels();
 
 }  // namespace vestrano

@@ -90,12 +90,14 @@ struct HeaderFieldDef {
   int sheet_row;
   enum Treatment { Unchanged, FirstChars, Date } treatment;
   std::size_t max_chars;  // for FirstChars
+  const char* label;      // column A of a blank workbook's row
 };
 struct SubjectFieldDef {
   const char* name;
   std::string tSubject::*member;
   int sheet_row;
   std::size_t max_chars;  // 0: unbounded
+  const char* label;      // column A of a blank workbook's row
 };
 std::span<const HeaderFieldDef> HeaderFields();    // record order
 std::span<const SubjectFieldDef> SubjectFields();  // record order
