@@ -21,12 +21,12 @@ namespace vestrano::cli {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string Absolute(const std::string& path, const std::string& cwd) {
   if (!path.empty() && path[0] == '/') return path;
   return cwd == "/" ? "/" + path : cwd + "/" + path;
 }
+
+namespace {
 
 // path with the part after the last "." of its last component replaced by extension (appended
 // when there is none).
@@ -164,7 +164,6 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
   RunReport report;
   report.file = file;
   try {
-    BeginImport(st);
     RunImport(st, file, progress);
     out.imported = true;
   } catch (const std::exception& e) {

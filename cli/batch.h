@@ -14,6 +14,9 @@
 
 namespace vestrano::cli {
 
+// path taken from cwd unless it is absolute already.
+std::string Absolute(const std::string& path, const std::string& cwd);
+
 // True when the name ends in an extension the import reads (.xlsx .xlsm .xltx .xltm .xls .xlt),
 // in any letter case.
 bool IsWorkbookName(std::string_view file_name);

@@ -110,11 +110,6 @@ std::string CurrentDirectory() {
   return buf;
 }
 
-std::string Absolute(const std::string& path, const std::string& cwd) {
-  if (!path.empty() && path[0] == '/') return path;
-  return cwd == "/" ? "/" + path : cwd + "/" + path;
-}
-
 bool EndsWithXlsx(const std::string& name) {
   if (name.size() < 5) return false;
   std::string ext = name.substr(name.size() - 5);
@@ -234,7 +229,7 @@ int main(int argc, char** argv) {
   const std::string cwd = CurrentDirectory();
 
   if (o.template_file) {
-    const std::string path = Absolute(*o.template_file, cwd);
+    const std::string path = cli::Absolute(*o.template_file, cwd);
     try {
       cli::WriteTemplate(path);
     } catch (const std::exception& e) {
@@ -278,7 +273,7 @@ int main(int argc, char** argv) {
   settings.output = o.output;
   settings.output_dir = o.output_dir;
   settings.report_dir = o.report_dir;
-  if (o.schema) settings.schema = Absolute(*o.schema, cwd);
+  if (o.schema) settings.schema = cli::Absolute(*o.schema, cwd);
   settings.no_export = o.no_export;
   settings.no_validate = o.no_validate;
   settings.json = o.json;
@@ -286,7 +281,7 @@ int main(int argc, char** argv) {
   for (const auto* dir : {&settings.output_dir, &settings.report_dir}) {
     if (!*dir) continue;
     std::error_code ec;
-    std::filesystem::create_directories(Absolute(**dir, cwd), ec);
+    std::filesystem::create_directories(cli::Absolute(**dir, cwd), ec);
     if (ec) return UsageError("cannot create the folder " + **dir + ": " + ec.message());
   }
 

@@ -24,7 +24,6 @@ std::string Example() {
 
 TStatement Import(const std::string& path) {
   TStatement st;
-  BeginImport(st);
   RunImport(st, path);
   return st;
 }

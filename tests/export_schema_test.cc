@@ -147,7 +147,6 @@ void AddWriterDocuments(std::vector<Doc>& docs) {
       fs::copy_file(book, path, fs::copy_options::overwrite_existing);
     }
     TStatement st;
-    BeginImport(st);
     try {
       RunImport(st, path);
     } catch (const std::exception&) {
@@ -329,7 +328,6 @@ TEST(ExportSchema, TheExampleIsAFilingThePortalAccepts) {
   if (!HaveOfficial()) GTEST_SKIP() << "no " << kOfficialSchema;
   for (const char* name : {"kontrolni-hlaseni.xlsx", "kontrolni-hlaseni.xls"}) {
     TStatement st;
-    BeginImport(st);
     RunImport(st, std::string(VESTRANO_SOURCE_DIR) + "/examples/" + name);
     EXPECT_EQ(st.errors, std::vector<std::string>{}) << name;
     EXPECT_FALSE(st.warnings.empty()) << name << ": the example shows a few warnings";

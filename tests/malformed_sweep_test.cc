@@ -235,7 +235,6 @@ TEST_P(MalformedSweep, EveryDamagedCopyLoadsOrFailsCleanly) {
   // Whole, through the file reading of the import too.
   {
     TStatement st;
-    BeginImport(st);
     try {
       RunImport(st, f.path.string());
     } catch (const EWorkbookError&) {
