@@ -15,6 +15,7 @@
 #include "data/text.h"
 #include "export/atomic_file.h"
 #include "export/export.h"
+#include "export/xml_writer.h"
 #include "import/run.h"
 
 namespace vestrano::cli {
@@ -148,10 +149,8 @@ std::string FindCollision(const std::vector<std::string>& workbooks, const RunSe
 }
 
 std::string PeriodText(const tDataHeader& h) {
-  // The writer's rule: the month when filled, else the quarter, else month 1.
-  if (!h.mesic.empty()) return h.mesic + "/" + h.rok;
-  if (!h.ctvrt.empty()) return "Q" + h.ctvrt + "/" + h.rok;
-  return "1/" + h.rok;
+  const TFilingPeriod period = FilingPeriod(h);
+  return (period.attribute == std::string_view("ctvrt") ? "Q" : "") + period.value + "/" + h.rok;
 }
 
 WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings, bool keep_report,
@@ -197,7 +196,7 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
   out.failure = report.failure;
   out.dic = st.subject.dic;
   out.period = PeriodText(st.header);
-  out.form = st.header.khdph_forma.empty() ? "B" : st.header.khdph_forma;
+  out.form = FilingForm(st.header);
   out.rows = StoredRecords(st.records);
   out.warnings = st.warnings.size();
   out.errors = st.errors.size();

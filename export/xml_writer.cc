@@ -95,15 +95,10 @@ std::string VetaD(const tDataHeader& h) {
   TElement e("VetaD");
   e.Attr("k_uladis", "DPH");
   e.Attr("dokument", "KH1");
-  if (!h.mesic.empty()) {
-    e.Attr("mesic", h.mesic);
-  } else if (!h.ctvrt.empty()) {
-    e.Attr("ctvrt", h.ctvrt);
-  } else {
-    e.Attr("mesic", "1");
-  }
+  const TFilingPeriod period = FilingPeriod(h);
+  e.Attr(period.attribute, period.value);
   if (!h.rok.empty()) e.Attr("rok", h.rok);
-  e.Attr("khdph_forma", h.khdph_forma.empty() ? "B" : h.khdph_forma);
+  e.Attr("khdph_forma", FilingForm(h));
   if (!h.d_poddp.empty()) e.Attr("d_poddp", h.d_poddp);
   if (!h.d_zjist.empty()) e.Attr("d_zjist", h.d_zjist);
   if (!h.c_jed_vyzvy.empty()) e.Attr("c_jed_vyzvy", h.c_jed_vyzvy);
@@ -367,6 +362,14 @@ std::string WithXmlExtension(const std::string& name) {
   }
   return name + ".xml";
 }
+
+TFilingPeriod FilingPeriod(const tDataHeader& h) {
+  if (!h.mesic.empty()) return {"mesic", h.mesic};
+  if (!h.ctvrt.empty()) return {"ctvrt", h.ctvrt};
+  return {"mesic", "1"};
+}
+
+std::string FilingForm(const tDataHeader& h) { return h.khdph_forma.empty() ? "B" : h.khdph_forma; }
 
 TFilingDocument BuildFilingDocument(const TFilingData& data) {
   const TStatementRecords& r = data.records;

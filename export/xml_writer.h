@@ -20,6 +20,16 @@ struct TFilingDocument {
 };
 TFilingDocument BuildFilingDocument(const TFilingData& data);
 
+// The period as VetaD states it: the month when filled, whatever the quarter holds; else the
+// quarter; else month "1".
+struct TFilingPeriod {
+  const char* attribute;  // "mesic" or "ctvrt"
+  std::string value;
+};
+TFilingPeriod FilingPeriod(const tDataHeader& header);
+// khdph_forma as VetaD states it: "B" (a regular statement) when empty.
+std::string FilingForm(const tDataHeader& header);
+
 // The whole document text for the statement.
 std::string BuildDocument(const TFilingData& data);
 
