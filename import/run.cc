@@ -22,15 +22,13 @@ void FindSheet(TStatement& st, SheetSlot slot, const std::string& wanted) {
 }
 
 void ReadHeader(TStatement& st, const TExportWorkSheet& sheet) {
-  for (int sheet_row = 2; sheet_row <= 13; ++sheet_row) {
-    for (const HeaderFieldDef& f : HeaderFields()) {
-      if (f.sheet_row != sheet_row) continue;
-      std::string text = ColumnB(st.workbook, sheet, sheet_row);
-      switch (f.treatment) {
-        case HeaderFieldDef::Unchanged: st.header.*f.member = std::move(text); break;
-        case HeaderFieldDef::FirstChars: st.header.*f.member = FirstChars(text, f.max_chars); break;
-        case HeaderFieldDef::Date: st.header.*f.member = NormalizeDate(text); break;
-      }
+  // The field table says which rows are read; reading a cell has no effect on the others.
+  for (const HeaderFieldDef& f : HeaderFields()) {
+    std::string text = ColumnB(st.workbook, sheet, f.sheet_row);
+    switch (f.treatment) {
+      case HeaderFieldDef::Unchanged: st.header.*f.member = std::move(text); break;
+      case HeaderFieldDef::FirstChars: st.header.*f.member = FirstChars(text, f.max_chars); break;
+      case HeaderFieldDef::Date: st.header.*f.member = NormalizeDate(text); break;
     }
   }
   // A follow-up statement must say when its reasons were found or which call it answers; the
@@ -41,12 +39,9 @@ void ReadHeader(TStatement& st, const TExportWorkSheet& sheet) {
 }
 
 void ReadSubject(TStatement& st, const TExportWorkSheet& sheet) {
-  for (int sheet_row = 2; sheet_row <= 32; ++sheet_row) {
-    for (const SubjectFieldDef& f : SubjectFields()) {
-      if (f.sheet_row != sheet_row) continue;
-      std::string text = ColumnB(st.workbook, sheet, sheet_row);
-      st.subject.*f.member = f.max_chars ? FirstChars(text, f.max_chars) : std::move(text);
-    }
+  for (const SubjectFieldDef& f : SubjectFields()) {
+    std::string text = ColumnB(st.workbook, sheet, f.sheet_row);
+    st.subject.*f.member = f.max_chars ? FirstChars(text, f.max_chars) : std::move(text);
   }
 }
 }  // namespace
