@@ -160,6 +160,7 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
   TStatement st;
   st.start_directory = settings.start_directory;
   st.release_workbook = true;  // the command line never shows the workbook
+  st.workbook.ReadThreads = settings.read_threads;
   RunReport report;
   report.file = file;
   try {
@@ -221,10 +222,14 @@ std::vector<WorkbookOutcome> RunWorkbooks(const std::vector<std::string>& files,
   std::size_t done = 0;
   // Each worker takes the next workbook and puts its outcome in that workbook's place, so the
   // order of the results is the order of the input.
+  const std::size_t wanted = std::min<std::size_t>(std::max(jobs, 1), files.size());
+  // Workbooks side by side already keep the cores busy: each reads its sheets one by one.
+  RunSettings each = settings;
+  if (wanted > 1) each.read_threads = 1;
   auto work = [&] {
     for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
       try {
-        outcomes[i] = RunWorkbook(files[i], settings, keep_reports);
+        outcomes[i] = RunWorkbook(files[i], each, keep_reports);
       } catch (const std::exception& e) {  // out of memory while reporting, say
         outcomes[i].file = files[i];
         outcomes[i].failure = e.what();
@@ -237,7 +242,6 @@ std::vector<WorkbookOutcome> RunWorkbooks(const std::vector<std::string>& files,
     }
   };
   std::vector<std::thread> workers;
-  const std::size_t wanted = std::min<std::size_t>(std::max(jobs, 1), files.size());
   for (std::size_t t = 0; t < wanted; ++t) {
     try {
       workers.emplace_back(work);

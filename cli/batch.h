@@ -37,6 +37,7 @@ struct RunSettings {
   bool no_export = false;
   bool no_validate = false;
   bool json = false;
+  int read_threads = 0;  // worksheets of one workbook read at once; 0: one per core
 };
 
 // The absolute path of the XML that the workbook's run writes, and of its text report.

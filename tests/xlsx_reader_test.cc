@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/sheet_builder.h"
@@ -549,6 +550,109 @@ TEST(XlsxWorkbook, ProgressTexts) {
   EXPECT_EQ(rec.texts, (std::vector<std::string>{"Loading", "Shared strings", "Worksheet 1/2: A1",
                                                  "Worksheet 2/2"}));
   EXPECT_EQ(rec.calls, 2 + 1 + 2 + 1);  // 25000 cells: two updates past the first sheet text
+}
+
+// Sheets read on threads of their own: the same book as one by one, the progress reported from
+// the caller's thread only, and the error of the first sheet that fails.
+class AtOnce {
+ public:
+  static constexpr xlsx::ReadOptions kOneByOne{.threads = 1};
+  static constexpr xlsx::ReadOptions kAtOnce{.threads = 4, .parallel_min_bytes = 0};
+
+  // Three sheets that share shared strings (plain ones and one that needs the parser), with
+  // inline strings, formulas, ISO dates and merged cells, long enough for the threads to overlap.
+  static XlsxPackage Mixed(const std::string& broken_sheet_data = "") {
+    std::vector<std::string> sst;
+    for (int i = 0; i < 500; ++i) sst.push_back("<si><t>text " + std::to_string(i) + "</t></si>");
+    sst.push_back("<si><r><t>rich</t></r><r><t xml:space=\"preserve\"> run</t></r></si>");
+    std::vector<test::SheetPart> sheets;
+    for (int s = 0; s < 3; ++s) {
+      std::string data;
+      for (int r = 1; r <= 1500; ++r) {
+        const std::string n = std::to_string(r);
+        data += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"s\"><v>" +
+                std::to_string((r * (s + 1)) % 501) + "</v></c><c r=\"B" + n +
+                "\" t=\"inlineStr\"><is><t>in " + n + "</t></is></c><c r=\"C" + n +
+                "\" t=\"d\"><v>2024-0" + std::to_string(1 + r % 9) + "-1" +
+                std::to_string(r % 10) + (r % 2 ? "T10:30:00" : "") + "</v></c><c r=\"D" + n +
+                "\" t=\"str\"><f>X</f><v>" + n + "</v></c><c r=\"F" + n + "\"><v>" + n +
+                ".25</v></c></row>";
+      }
+      if (s == 2 && !broken_sheet_data.empty()) data = broken_sheet_data;
+      sheets.push_back({"S" + std::to_string(s + 1),
+                        SheetXml(data, "<mergeCells count=\"1\"><mergeCell ref=\"F2:H2\"/>"
+                                       "</mergeCells>")});
+    }
+    return MinimalWorkbook(sheets, SharedStringsXml(sst));
+  }
+
+  static std::string Outcome(const XlsxPackage& package, const xlsx::ReadOptions& options,
+                             ProgressSink* progress = nullptr) {
+    TWorkbook book;
+    try {
+      xlsx::Read(book, package.Bytes(), progress, options);
+    } catch (const EWorkbookFileError& e) {
+      return std::string("error: ") + e.what();
+    }
+    return test::BookFingerprint(book);
+  }
+};
+
+TEST(XlsxAtOnce, SameBookAsOneByOne) {
+  const XlsxPackage p = AtOnce::Mixed();
+  const std::string expected = AtOnce::Outcome(p, AtOnce::kOneByOne);
+  ASSERT_NE(expected.find("String:rich run:"), std::string::npos);
+  ASSERT_NE(expected.find("DateTime:2024-02-11 10:30:00:"), std::string::npos);
+  for (int round = 0; round < 5; ++round)  // the threads interleave differently each time
+    EXPECT_EQ(AtOnce::Outcome(p, AtOnce::kAtOnce), expected);
+}
+
+TEST(XlsxAtOnce, ProgressComesFromTheCallersThread) {
+  class Checker : public ProgressSink {
+   public:
+    void Progress(std::string_view text, double fraction) override {
+      EXPECT_EQ(std::this_thread::get_id(), caller_);
+      EXPECT_GE(fraction, last_);
+      EXPECT_LE(fraction, 1.0);
+      if (text.starts_with("Worksheet")) last_ = fraction;
+      texts.emplace_back(text);
+    }
+    std::vector<std::string> texts;
+
+   private:
+    std::thread::id caller_ = std::this_thread::get_id();
+    double last_ = 0;
+  } checker;
+  AtOnce::Outcome(AtOnce::Mixed(), AtOnce::kAtOnce, &checker);
+  ASSERT_GE(checker.texts.size(), 3u);
+  EXPECT_EQ(checker.texts[0], "Loading");
+  EXPECT_EQ(checker.texts[1], "Shared strings");
+  EXPECT_EQ(checker.texts[2], "Worksheet 1/3: S1");
+}
+
+TEST(XlsxAtOnce, TheFirstFailingSheetNamesTheError) {
+  struct Case {
+    const char* what;
+    std::string sheet3;      // what the third sheet holds instead
+    const char* sst_entry;   // replaces entry 7, which every sheet uses; "" keeps it
+  };
+  const Case cases[] = {
+      {"only the last sheet is not well-formed", "<row><c><v>1</v></row>", ""},
+      {"a shared string every sheet uses is damaged", "", "<si><t>a</b></si>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    XlsxPackage p = AtOnce::Mixed(c.sheet3);
+    if (*c.sst_entry) {
+      std::vector<std::string> sst;
+      for (int i = 0; i < 500; ++i)
+        sst.push_back(i == 7 ? c.sst_entry : "<si><t>text " + std::to_string(i) + "</t></si>");
+      p.Replace("xl/sharedStrings.xml", SharedStringsXml(sst));
+    }
+    const std::string expected = AtOnce::Outcome(p, AtOnce::kOneByOne);
+    ASSERT_TRUE(expected.starts_with("error: ")) << expected.substr(0, 100);
+    for (int round = 0; round < 5; ++round) EXPECT_EQ(AtOnce::Outcome(p, AtOnce::kAtOnce), expected);
+  }
 }
 
 TEST(XlsxErrors, BadFilesGiveClearErrors) {

@@ -71,7 +71,7 @@ void TWorkbook::LoadFromFile(const std::string& file_name, ProgressSink* progres
   if (progress) progress->Progress("Import", 0);
   Clear();
   if (reader == Reader::Xlsx)
-    xlsx::Read(*this, data, progress);
+    xlsx::Read(*this, data, progress, xlsx::ReadOptions{.threads = ReadThreads});
   else
     xls::Read(*this, data, progress);
 }

@@ -3,6 +3,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "workbook/cell_text.h"
 #include "workbook/errors.h"
@@ -228,8 +229,7 @@ void TWorkbook::SetBoolean(TExportCell& cell, bool value, std::uint32_t format) 
 }
 
 void TWorkbook::Charge(std::uint64_t n) {
-  charged_ += n;
-  if (charged_ > budget_)
+  if (std::atomic_ref(charged_).fetch_add(n, std::memory_order_relaxed) + n > budget_)
     throw EWorkbookFileError("The workbook is too large: it would hold more than " +
                              std::to_string(budget_) + " cells.");
 }

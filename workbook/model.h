@@ -158,6 +158,9 @@ class TWorkbook {
   TWorkbook();
   TExportWorkSheets Sheets;
   bool Date1904 = false;
+  // How many big worksheets LoadFromFile may read at once; 0: one per processor core. A caller
+  // that already loads several workbooks side by side sets 1.
+  int ReadThreads = 0;
 
   // Loads the file, choosing the reader by extension; replaces everything the workbook held.
   void LoadFromFile(const std::string& file_name, ProgressSink* progress = nullptr);
@@ -181,7 +184,8 @@ class TWorkbook {
   // A date-time cell from a serial value counted from 1899-12-30 (never shifted).
   void SetDateTime(TExportCell& cell, double serial, std::uint32_t format) const;
   void SetBoolean(TExportCell& cell, bool value, std::uint32_t format) const;
-  // Counts n newly created cells or rows; raises EWorkbookFileError past the budget.
+  // Counts n newly created cells or rows; raises EWorkbookFileError past the budget. Safe to call
+  // from the threads that read sheets at once.
   void Charge(std::uint64_t n);
   void SetCellBudget(std::uint64_t budget) { budget_ = budget; }
   std::uint64_t CellBudget() const { return budget_; }
@@ -191,7 +195,7 @@ class TWorkbook {
   std::vector<NumberFormat> formats_;
   // Code and built-in id to index, so that interning stays fast for files with many formats.
   std::unordered_map<std::string, std::uint32_t> format_index_;
-  std::uint64_t charged_ = 0;
+  std::uint64_t charged_ = 0;  // changed through std::atomic_ref: readers may run at once
   std::uint64_t budget_ = kDefaultCellBudget;
 };
 

@@ -53,6 +53,26 @@ std::string Grid(const TWorkbook& book, int sheet) {
   return out;
 }
 
+std::string BookFingerprint(const TWorkbook& book) {
+  std::string out = book.Date1904 ? "1904\n" : "1900\n";
+  for (int i = 0; i < book.Sheets.Count(); ++i) {
+    const TExportWorkSheet& s = book.Sheets.Items(i);
+    out += "sheet " + s.Name + " rows " + std::to_string(s.Rows.Count()) + "\n";
+    for (const TExportRow& row : s.Rows.All()) {
+      for (const TExportCell& cell : row.Cells.All()) {
+        out += CellKindName(cell.Kind());
+        out += ':';
+        out += cell.AsText(book);
+        out += ':';
+        out += cell.FormatCode(book);
+        out += '|';
+      }
+      out += '\n';
+    }
+  }
+  return out;
+}
+
 std::vector<std::string> RowWarnings(const TStatement& st) {
   std::vector<std::string> out;
   for (const std::string& w : st.warnings)

@@ -25,6 +25,10 @@ void SetCell(TExportWorkSheet& sheet, int column, int row, const Lit& value);
 // One line per row, cells separated by "|", an Empty cell shown as "~".
 std::string Grid(const TWorkbook& book, int sheet = 0);
 
+// Everything a reader put into the book but the order of its string pool: the date system, and
+// per sheet its name and rows, per cell its kind, text and format code.
+std::string BookFingerprint(const TWorkbook& book);
+
 // The warnings other than the missing-sheet ones of the sheet lookup.
 std::vector<std::string> RowWarnings(const TStatement& st);
 // Rows 1 to 4 (Načteno, Vynecháno, Chybné, CELKEM) of a statistics column (1 = A1 … 8 = B3).

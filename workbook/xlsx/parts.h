@@ -1,7 +1,9 @@
 #pragma once
 // The reading functions of the package, one per part kind, and what they hand each other.
 #include <cstdint>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -73,6 +75,9 @@ class SharedStrings {
   std::size_t Count() const { return entries_.size(); }
   // Pool index of entry i (resolved on first use); 0 (the empty text) when i is out of range.
   std::uint32_t PoolIndex(std::uint64_t i);
+  // From now on PoolIndex may be called from several threads; lock guards the book's string pool
+  // for everyone that adds to it meanwhile. nullptr: one thread again.
+  void ShareAmongThreads(std::mutex* lock) { lock_ = lock; }
 
  private:
   std::string Resolve(std::size_t i);
@@ -84,8 +89,12 @@ class SharedStrings {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> entries_;  // offset, length in data_
   std::vector<std::uint32_t> pool_;  // resolved pool index, kUnresolved before first use
   FragmentParser* parser_ = nullptr;
-  std::string scratch_;
+  std::mutex* lock_ = nullptr;
+  std::mutex parser_mutex_;  // the parser of the rare entries that need one
 };
+// The string of a plain raw entry (<si><t>…</t></si>) without a parser; false when the entry
+// needs one.
+bool ResolvePlainSharedString(std::string_view raw, std::string& out);
 // The string of one raw entry: _x000D_ removed, parsed as an si element, breaks made CR LF.
 // root_open and root_close wrap it so that prefixes declared on the table's root resolve.
 std::string ResolveSharedString(std::string_view raw, std::string_view root_open,
@@ -94,16 +103,28 @@ std::string ResolveSharedString(std::string_view raw, std::string_view root_open
 
 // --- worksheets (worksheet.cc, sheet_extras.cc) ---
 struct SheetContext {
+  SheetContext(const ZipPackage& package, TWorkbook& book,
+               const std::vector<std::uint32_t>& xf_formats, SharedStrings& strings,
+               std::atomic<std::uint64_t>& structure_work)
+      : package(package), book(book), xf_formats(xf_formats), strings(strings),
+        structure_work(structure_work) {}
   const ZipPackage& package;
   TWorkbook& book;
   const std::vector<std::uint32_t>& xf_formats;
   SharedStrings& strings;
-  ProgressSink* progress;
+  // Rows that conditional formats walked so far, in all sheets; each walk costs time even when it
+  // creates nothing, so the total is bounded (kStructureWorkPerCell times the cell budget).
+  std::atomic<std::uint64_t>& structure_work;
+  ProgressSink* progress = nullptr;
   std::string progress_text;
   double progress_from = 0, progress_span = 1;
-  // Rows that conditional formats walked so far; each walk costs time even when it creates
-  // nothing, so the total is bounded (kStructureWorkPerCell times the cell budget).
-  std::uint64_t structure_work = 0;
+  // Set while several sheets are read at once: book_lock guards the book's string pool, and the
+  // sheet's progress (the share of its part read) goes to progress_share instead of a sink.
+  std::mutex* book_lock = nullptr;
+  std::atomic<double>* progress_share = nullptr;
+  // The built-in date and date-time formats (14 and 22), interned before the sheets are read at
+  // once, so that no sheet changes the format table meanwhile.
+  std::uint32_t date_format = 0, date_time_format = 0;
 };
 inline constexpr std::uint64_t kStructureWorkPerCell = 20;
 void ReadWorksheet(SheetContext& ctx, const SheetEntry& entry, TExportWorkSheet& sheet);

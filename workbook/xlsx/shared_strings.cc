@@ -1,8 +1,10 @@
 // The shared-string table: cut into raw si entries by a byte scan, each entry parsed on first use.
 #include <libxml/parser.h>
 
+#include <atomic>
 #include <functional>
 #include <limits>
+#include <mutex>
 
 #include "workbook/errors.h"
 #include "workbook/xlsx/parts.h"
@@ -186,16 +188,27 @@ bool ResolvePlain(std::string_view raw, std::string& out) {
 }
 }  // namespace
 
-std::string ResolveSharedString(std::string_view raw_entry, std::string_view root_open,
-                                std::string_view root_close, FragmentParser& parser,
-                                const std::function<std::string()>& where) {
+bool ResolvePlainSharedString(std::string_view raw_entry, std::string& out) {
+  out.clear();
   // Most entries hold no "_" at all, and so no escape to remove.
   std::string stripped;
   std::string_view raw = raw_entry;
   if (raw_entry.find('_') != std::string_view::npos) raw = stripped = WithoutCrEscapes(raw_entry);
+  if (!ResolvePlain(raw, out)) return false;
+  MakeCrLf(out);
+  return true;
+}
+
+std::string ResolveSharedString(std::string_view raw_entry, std::string_view root_open,
+                                std::string_view root_close, FragmentParser& parser,
+                                const std::function<std::string()>& where) {
   std::string out;
-  if (!ResolvePlain(raw, out)) {
-    out.clear();
+  if (ResolvePlainSharedString(raw_entry, out)) return out;
+  std::string stripped;
+  std::string_view raw = raw_entry;
+  if (raw_entry.find('_') != std::string_view::npos) raw = stripped = WithoutCrEscapes(raw_entry);
+  out.clear();
+  {
     std::string wrapped;
     wrapped.reserve(root_open.size() + raw.size() + root_close.size());
     wrapped.append(root_open).append(raw).append(root_close);
@@ -296,15 +309,33 @@ void SharedStrings::Cut() {
 std::uint32_t SharedStrings::PoolIndex(std::uint64_t i) {
   if (i >= entries_.size()) return 0;
   std::uint32_t& slot = pool_[static_cast<std::size_t>(i)];
-  if (slot == kUnresolved) slot = book_.AddString(Resolve(static_cast<std::size_t>(i)));
-  return slot;
+  if (!lock_) {
+    if (slot == kUnresolved) slot = book_.AddString(Resolve(static_cast<std::size_t>(i)));
+    return slot;
+  }
+  // Sheets read at once: a resolved slot is read without the lock; an entry is resolved outside
+  // it, and the first of two threads that resolved the same entry adds it to the pool.
+  std::atomic_ref<std::uint32_t> shared(slot);
+  if (const std::uint32_t v = shared.load(std::memory_order_acquire); v != kUnresolved) return v;
+  std::string text = Resolve(static_cast<std::size_t>(i));
+  const std::lock_guard hold(*lock_);
+  std::uint32_t v = shared.load(std::memory_order_relaxed);
+  if (v == kUnresolved) {
+    v = book_.AddString(std::move(text));
+    shared.store(v, std::memory_order_release);
+  }
+  return v;
 }
 
 std::string SharedStrings::Resolve(std::size_t i) {
-  if (!parser_) parser_ = new FragmentParser();
   const auto [offset, length] = entries_[i];
-  return ResolveSharedString(std::string_view(data_).substr(offset, length), root_open_,
-                             root_close_, *parser_,
+  const std::string_view raw = std::string_view(data_).substr(offset, length);
+  std::string out;
+  if (ResolvePlainSharedString(raw, out)) return out;
+  std::unique_lock hold(parser_mutex_, std::defer_lock);
+  if (lock_) hold.lock();
+  if (!parser_) parser_ = new FragmentParser();
+  return ResolveSharedString(raw, root_open_, root_close_, *parser_,
                              [&] { return part_ + " (string " + std::to_string(i) + ")"; });
 }
 

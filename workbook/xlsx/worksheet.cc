@@ -1,7 +1,9 @@
 // A worksheet part, streamed: rows and cells, then the structures after the cells that make
 // rows and cells exist (merged ranges, hyperlinks, manual row breaks, conditional formats).
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "workbook/errors.h"
 #include "workbook/xlsx/parts.h"
@@ -86,6 +88,11 @@ class SheetReader {
   bool Clip(CellRange& r) const;
   void MakeRangeExist(const CellRange& r);
   void Progress();
+  std::uint32_t AddString(std::string text) {
+    if (!ctx_.book_lock) return book_.AddString(std::move(text));
+    const std::lock_guard hold(*ctx_.book_lock);
+    return book_.AddString(std::move(text));
+  }
   std::uint32_t FormatOfStyle(std::int64_t s) const {
     return s >= 0 && static_cast<std::uint64_t>(s) < ctx_.xf_formats.size()
                ? ctx_.xf_formats[static_cast<std::size_t>(s)]
@@ -376,7 +383,7 @@ void SheetReader::ReadCell(bool preserve) {
     case ValueType::Formula: {
       std::string text = has_plain ? plain_ : has_runs ? runs_ : v_;
       MakeCrLf(text);
-      cell.SetString(book_.AddString(std::move(text)), format);
+      cell.SetString(AddString(std::move(text)), format);
       break;
     }
     case ValueType::Shared: {
@@ -395,15 +402,15 @@ void SheetReader::ReadCell(bool preserve) {
       double serial = 0;
       bool has_time = false;
       if (has_v && ParseIsoDateTime(v_, serial, has_time)) {
-        const std::uint32_t f = book_.Format(format).kind == CellKind::DateTime
-                                    ? format
-                                    : book_.BuiltinFormat(has_time ? 22 : 14);
+        const std::uint32_t f = book_.Format(format).kind == CellKind::DateTime ? format
+                                : ctx_.book_lock ? (has_time ? ctx_.date_time_format : ctx_.date_format)
+                                                 : book_.BuiltinFormat(has_time ? 22 : 14);
         book_.SetDateTime(cell, serial, f);
       } else if (has_v) {
         // Not a date we can read: keep the text rather than lose it.
         std::string text = v_;
         MakeCrLf(text);
-        cell.SetString(book_.AddString(std::move(text)), format);
+        cell.SetString(AddString(std::move(text)), format);
       } else {
         cell.SetEmpty(format);
       }
@@ -430,11 +437,15 @@ void SheetReader::ReadCell(bool preserve) {
 }
 
 void SheetReader::Progress() {
-  if (!ctx_.progress) return;
+  if (!ctx_.progress && !ctx_.progress_share) return;
   double part = stream_.DeclaredSize() ? static_cast<double>(stream_.BytesRead()) /
                                              static_cast<double>(stream_.DeclaredSize())
                                        : 0;
   part = std::clamp(part, 0.0, 1.0);
+  if (ctx_.progress_share) {
+    ctx_.progress_share->store(part, std::memory_order_relaxed);
+    return;
+  }
   ctx_.progress->Progress(ctx_.progress_text, ctx_.progress_from + ctx_.progress_span * part);
 }
 
@@ -454,8 +465,10 @@ void SheetReader::MakeRangeExist(const CellRange& r) {
       r.last_row <= last_range_.last_row && r.last_col <= last_range_.last_col)
     return;
   last_range_ = r, have_last_range_ = true;
-  ctx_.structure_work += static_cast<std::uint64_t>(r.last_row - r.first_row + 1);
-  if (ctx_.structure_work > kStructureWorkPerCell * book_.CellBudget())
+  const std::uint64_t work =
+      ctx_.structure_work.fetch_add(static_cast<std::uint64_t>(r.last_row - r.first_row + 1)) +
+      static_cast<std::uint64_t>(r.last_row - r.first_row + 1);
+  if (work > kStructureWorkPerCell * book_.CellBudget())
     throw EWorkbookFileError("The workbook is too large: its conditional formats cover more than " +
                              std::to_string(kStructureWorkPerCell * book_.CellBudget()) + " rows.");
   // Count first, so that a huge range is refused before anything is allocated.

@@ -1,13 +1,194 @@
 // The package reader: the order of the steps, the progress texts, and who reads which part.
 #include "workbook/xlsx/xlsx_reader.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "workbook/xlsx/parts.h"
 #include "workbook/xlsx/xml_helper.h"
 #include "workbook/xlsx/zip_package.h"
 
 namespace vestrano::xlsx {
 
-void Read(TWorkbook& book, std::span<const std::byte> file, ProgressSink* progress) {
+namespace {
+
+std::string SheetProgressText(std::size_t i, std::size_t n, const std::string& name) {
+  std::string text = "Worksheet " + std::to_string(i + 1) + "/" + std::to_string(n);
+  if (!name.empty()) text += ": " + name;
+  return text;
+}
+
+// What every sheet reader shares, whichever thread it runs on.
+struct SheetsJob {
+  std::span<const std::byte> file;
+  TWorkbook& book;
+  const WorkbookInfo& info;
+  const std::vector<std::uint32_t>& xf_formats;
+  SharedStrings& strings;
+  std::atomic<std::uint64_t> structure_work{0};
+};
+
+// The declared size of each sheet's part, 0 for a missing one.
+std::vector<std::uint64_t> PartSizes(const ZipPackage& package, const WorkbookInfo& info) {
+  std::vector<std::uint64_t> sizes;
+  for (const SheetEntry& entry : info.sheets) {
+    const std::uint64_t index = package.Find(entry.part);
+    sizes.push_back(index == ZipPackage::kNotFound ? 0 : package.DeclaredSize(index));
+  }
+  return sizes;
+}
+
+// How many threads read the sheets: one per big part, as far as the options allow; 1 means
+// sheet after sheet.
+int ThreadsFor(const ReadOptions& options, const std::vector<std::uint64_t>& sizes) {
+  const auto big = std::count_if(sizes.begin(), sizes.end(), [&](std::uint64_t size) {
+    return size >= options.parallel_min_bytes;
+  });
+  if (big < 2) return 1;
+  const int allowed = options.threads > 0
+                          ? options.threads
+                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return static_cast<int>(std::min<std::ptrdiff_t>(allowed, big));
+}
+
+void ReadOneByOne(SheetsJob& job, const ZipPackage& package, ProgressSink* progress) {
+  const std::size_t n = job.info.sheets.size();
+  SheetContext ctx{package, job.book, job.xf_formats, job.strings, job.structure_work};
+  ctx.progress = progress;
+  for (std::size_t i = 0; i < n; ++i) {
+    TExportWorkSheet& sheet = job.book.Sheets.Items(static_cast<int>(i));
+    ctx.progress_text = SheetProgressText(i, n, sheet.Name);
+    ctx.progress_from = static_cast<double>(i) / static_cast<double>(n);
+    ctx.progress_span = 1.0 / static_cast<double>(n);
+    if (progress) progress->Progress(ctx.progress_text, ctx.progress_from);
+    ReadWorksheet(ctx, job.info.sheets[i], sheet);
+  }
+}
+
+// Reads the sheets on threads of their own, biggest parts first, while the caller's thread
+// reports the progress (a window's sink must be called from its own thread). The result is that
+// of reading them one by one: every sheet the same, and the error of the first sheet that fails.
+void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int threads,
+                ProgressSink* progress) {
+  const std::size_t n = job.info.sheets.size();
+  std::vector<std::size_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
+
+  // Nothing a sheet reader does may change the format table now: it only reads it.
+  const std::uint32_t date_format = job.book.BuiltinFormat(14);
+  const std::uint32_t date_time_format = job.book.BuiltinFormat(22);
+  std::mutex book_lock;
+  job.strings.ShareAmongThreads(&book_lock);
+
+  std::vector<std::atomic<double>> share(n);  // of each sheet's part read so far
+  std::vector<std::exception_ptr> errors(n);
+  std::vector<char> read(n, 0);
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> first_failed{n};  // sheets after it need not be read any more
+  std::exception_ptr setup_error;
+  std::mutex state;
+  std::condition_variable finished;
+  int running = 0;
+
+  auto work = [&] {
+    try {
+      const QuietXmlErrors quiet;
+      const ZipPackage package(job.file);  // libzip reads one archive on one thread only
+      SheetContext ctx{package, job.book, job.xf_formats, job.strings, job.structure_work};
+      ctx.book_lock = &book_lock;
+      ctx.date_format = date_format;
+      ctx.date_time_format = date_time_format;
+      for (std::size_t k = next++; k < n; k = next++) {
+        const std::size_t i = order[k];
+        if (i > first_failed.load()) continue;
+        ctx.progress_share = &share[i];
+        try {
+          ReadWorksheet(ctx, job.info.sheets[i], job.book.Sheets.Items(static_cast<int>(i)));
+          read[i] = 1;
+        } catch (...) {
+          errors[i] = std::current_exception();
+          std::size_t seen = first_failed.load();
+          while (i < seen && !first_failed.compare_exchange_weak(seen, i)) {
+          }
+        }
+        share[i].store(1.0);
+      }
+    } catch (...) {
+      const std::lock_guard hold(state);
+      if (!setup_error) setup_error = std::current_exception();
+    }
+    const std::lock_guard hold(state);
+    --running;
+    finished.notify_all();
+  };
+
+  auto report = [&] {
+    if (!progress) return;
+    double done = 0;
+    std::size_t current = n;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double s = share[i].load();
+      done += s;
+      if (s < 1.0 && current == n) current = i;
+    }
+    if (current == n) current = n - 1;
+    progress->Progress(
+        SheetProgressText(current, n,
+                          job.book.Sheets.Items(static_cast<int>(current)).Name),
+        std::clamp(done / static_cast<double>(n), 0.0, 1.0));
+  };
+
+  {
+    std::vector<std::jthread> workers;  // joined when they go, also when the sink throws
+    report();
+    for (int t = 0; t < threads; ++t) {
+      try {
+        {
+          const std::lock_guard hold(state);
+          ++running;
+        }
+        workers.emplace_back(work);
+      } catch (const std::system_error&) {  // no more threads: those that started do the work
+        const std::lock_guard hold(state);
+        --running;
+        break;
+      }
+    }
+    if (workers.empty()) {
+      {
+        const std::lock_guard hold(state);
+        ++running;
+      }
+      work();
+    }
+    for (;;) {
+      {
+        std::unique_lock hold(state);
+        if (finished.wait_for(hold, std::chrono::milliseconds(100), [&] { return running == 0; }))
+          break;
+      }
+      report();
+    }
+  }
+  job.strings.ShareAmongThreads(nullptr);
+  for (std::size_t i = 0; i < n; ++i)
+    if (errors[i]) std::rethrow_exception(errors[i]);
+  if (std::find(read.begin(), read.end(), 0) != read.end() && setup_error)
+    std::rethrow_exception(setup_error);
+}
+
+}  // namespace
+
+void Read(TWorkbook& book, std::span<const std::byte> file, ProgressSink* progress,
+          const ReadOptions& options) {
   auto report = [&](const std::string& text, double fraction) {
     if (progress) progress->Progress(text, fraction);
   };
@@ -22,17 +203,13 @@ void Read(TWorkbook& book, std::span<const std::byte> file, ProgressSink* progre
   SharedStrings strings(book, info.shared_strings_part);
   strings.Load(package);
 
-  const int n = static_cast<int>(info.sheets.size());
-  SheetContext ctx{package, book, xf_formats, strings, progress, {}, 0, 1};
-  for (int i = 0; i < n; ++i) {
-    TExportWorkSheet& sheet = book.Sheets.Items(i);
-    ctx.progress_text = "Worksheet " + std::to_string(i + 1) + "/" + std::to_string(n);
-    if (!sheet.Name.empty()) ctx.progress_text += ": " + sheet.Name;
-    ctx.progress_from = static_cast<double>(i) / n;
-    ctx.progress_span = 1.0 / n;
-    report(ctx.progress_text, ctx.progress_from);
-    ReadWorksheet(ctx, info.sheets[static_cast<std::size_t>(i)], sheet);
-  }
+  SheetsJob job{file, book, info, xf_formats, strings};
+  const std::vector<std::uint64_t> sizes = PartSizes(package, info);
+  const int threads = ThreadsFor(options, sizes);
+  if (threads > 1)
+    ReadAtOnce(job, sizes, threads, progress);
+  else
+    ReadOneByOne(job, package, progress);
 }
 
 }  // namespace vestrano::xlsx

@@ -86,6 +86,13 @@ std::string ZipPackage::NameOf(std::uint64_t index) const {
   return name ? name : "";
 }
 
+std::uint64_t ZipPackage::DeclaredSize(std::uint64_t index) const {
+  zip_stat_t st;
+  zip_stat_init(&st);
+  if (zip_stat_index(archive_, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return 0;
+  return st.size;
+}
+
 bool ZipPackage::ReadWhole(std::string_view part_name, std::string& out) const {
   out.clear();
   const std::uint64_t index = Find(part_name);

@@ -64,6 +64,8 @@ class ZipPackage {
   // The whole inflated part; empty optional-like: found is false when the part is absent.
   bool ReadWhole(std::string_view part_name, std::string& out) const;
   std::string NameOf(std::uint64_t index) const;
+  // The inflated size the directory claims for the part at index (0 when it says none).
+  std::uint64_t DeclaredSize(std::uint64_t index) const;
 
  private:
   friend class PartStream;
