@@ -10,6 +10,7 @@
 
 #include "data/date_text.h"
 #include "data/field_rules.h"
+#include "workbook/memory.h"
 
 namespace vestrano {
 
@@ -216,6 +217,7 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
   for (int r = first; r <= last; ++r)
     if (all_rows[static_cast<std::size_t>(r)].Cells.Count() >= reach) ++candidates;
   rows.reserve(candidates);
+  AdviseHugePages(rows.data(), rows.capacity() * sizeof(R));
 
   const std::string suffix = SectionSuffix(section);
   SectionCounts counts;

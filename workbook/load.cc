@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "workbook/errors.h"
+#include "workbook/memory.h"
 #include "workbook/model.h"
 #include "workbook/progress.h"
 #include "workbook/xls/xls_reader.h"
@@ -44,7 +45,10 @@ std::vector<std::byte> ReadWholeFile(const std::string& file_name) {
     throw fail(S_ISDIR(st.st_mode) ? EISDIR : err);
   }
   // Read straight into the buffer; a file that grows meanwhile is read to its end all the same.
-  std::vector<std::byte> data(static_cast<std::size_t>(st.st_size) + 1);
+  std::vector<std::byte> data;
+  data.reserve(static_cast<std::size_t>(st.st_size) + 1);
+  AdviseHugePages(data.data(), data.capacity());
+  data.resize(data.capacity());
   std::size_t used = 0;
   for (;;) {
     if (used == data.size()) data.resize(data.size() * 2);

@@ -7,6 +7,7 @@
 
 #include "workbook/cell_text.h"
 #include "workbook/errors.h"
+#include "workbook/memory.h"
 
 namespace vestrano {
 
@@ -76,6 +77,11 @@ TExportRow& TExportRows::Items(int i) {
 const TExportRow* TExportRows::Find(int i) const {
   if (i < 0 || static_cast<std::size_t>(i) >= rows_.size()) return nullptr;
   return &rows_[static_cast<std::size_t>(i)];
+}
+
+void TExportRows::Reserve(std::size_t n) {
+  rows_.reserve(n);
+  AdviseHugePages(rows_.data(), rows_.capacity() * sizeof(TExportRow));
 }
 
 TExportRow& TExportRows::Append() { return rows_.emplace_back(); }
@@ -185,6 +191,7 @@ std::uint32_t TWorkbook::AddString(std::string text) {
 void TWorkbook::ReserveStrings(std::size_t n) {
   // A table of millions of empty entries must not reserve gigabytes it never fills.
   strings_.reserve(strings_.size() + std::min<std::size_t>(n, std::size_t{1} << 22));
+  AdviseHugePages(strings_.data(), strings_.capacity() * sizeof(std::string));
 }
 
 const std::string& TWorkbook::String(std::uint32_t index) const {

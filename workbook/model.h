@@ -106,7 +106,7 @@ class TExportRows {
   // Reads row i without growing the list; nullptr when i is outside it.
   const TExportRow* Find(int i) const;
   TExportRow& Append();
-  void Reserve(std::size_t n) { rows_.reserve(n); }
+  void Reserve(std::size_t n);
   const std::vector<TExportRow>& All() const { return rows_; }
 
  private:

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "workbook/errors.h"
+#include "workbook/memory.h"
 
 namespace vestrano::xlsx {
 
@@ -102,6 +103,7 @@ bool ZipPackage::ReadWhole(std::string_view part_name, std::string& out) const {
   // the copies of growing; past the cap a part grows as it is read.
   constexpr std::uint64_t kReserveCap = 64 << 20;
   out.reserve(static_cast<std::size_t>(std::min(stream.DeclaredSize(), kReserveCap)) + 1);
+  AdviseHugePages(out.data(), out.capacity());
   char buffer[65536];
   for (;;) {
     const std::size_t n = stream.Read(buffer, sizeof buffer);
