@@ -71,7 +71,7 @@ bool Passes(Rule rule, const std::string& text) {
 
 // One stored row (or aggregate) being judged: its field texts and what the checks found.
 struct RowJudge {
-  TStatement& st;
+  SectionRun& out;
   const SectionTable& table;
   std::string_view suffix;  // " v sekci A1"
   int row_number;           // spreadsheet row: index + 1
@@ -82,11 +82,11 @@ struct RowJudge {
   const std::string& Text(std::size_t field) const { return *texts[field]; }
   std::string_view Label(std::size_t field) const { return table.fields[field].label; }
   void Error(std::size_t field) {
-    Emit(st.errors, kInvalid, Label(field), row_number, suffix);
+    Emit(out.errors, kInvalid, Label(field), row_number, suffix);
     faulty = true;
   }
   void Warn(std::string_view prefix, std::size_t field) {
-    Emit(st.warnings, prefix, Label(field), row_number, suffix);
+    Emit(out.warnings, prefix, Label(field), row_number, suffix);
   }
 
   void Apply(const FieldCheck& c) {
@@ -159,24 +159,21 @@ std::string CellText(const TWorkbook& book, const TExportRow* row, int position)
   return row->Cells.Items(position - 1).AsText(book);
 }
 
-// The section's sheet with what bounds its reading, when it was found and has rows; a found
-// sheet without rows gets the empty-sheet mark. Empty means there is nothing to read.
-struct SectionSheetView {
-  TExportWorkSheet& sheet;
-  int row_count;     // R
-  int heading_rows;  // H
-  int correction;    // c
-};
-std::optional<SectionSheetView> SectionSheet(TStatement& st, Section section) {
+// The section's sheet, when it was found and has rows; a found sheet without rows gets the
+// empty-sheet mark. Empty means there is nothing to read. Sets what bounds the reading in out.
+TExportWorkSheet* SectionSheet(TStatement& st, Section section, SectionRun& out) {
   const int sheet_index = st.SheetIndex(SheetSlotOf(section));
-  if (sheet_index == kSheetNotFound) return std::nullopt;
+  if (sheet_index == kSheetNotFound) return nullptr;
   TExportWorkSheet& sheet = st.workbook.Sheets.Items(sheet_index);
   if (sheet.Rows.Count() == 0) {
-    MarkEmptySheet(st, section);
-    return std::nullopt;
+    out.empty_sheet = true;
+    return nullptr;
   }
-  return SectionSheetView{sheet, sheet.Rows.Count(), st.offsets.Of(section),
-                          st.last_row_correction};
+  out.finished = true;
+  out.row_count = sheet.Rows.Count();
+  out.heading_rows = st.offsets.Of(section);
+  out.correction = st.last_row_correction;
+  return &sheet;
 }
 
 // Whether the run frees the section's sheet as it reads it: only when no later section reads
@@ -193,14 +190,17 @@ constexpr int kReleaseRows = 4096;
 }  // namespace
 
 template <class R>
-void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& rows) {
+SectionRun ReadRowSectionApart(TStatement& st, const SectionTable& table, std::vector<R>& rows) {
   CheckTableFits<R>(table);
   rows.clear();  // the array holds this run's records only
+  SectionRun out;
   const Section section = table.section;
-  const auto view = SectionSheet(st, section);
-  if (!view) return;
+  TExportWorkSheet* const found = SectionSheet(st, section, out);
+  if (!found) return out;
+  TExportWorkSheet& sheet = *found;
   const TWorkbook& book = st.workbook;
-  const auto& [sheet, row_count, heading_rows, correction] = *view;
+  const int row_count = out.row_count, heading_rows = out.heading_rows,
+            correction = out.correction;
   const auto fields = Fields<R>();
   const auto pos = Positions(st, table);
   // A data row must have at least this many cells; a position below 1 can never be reached.
@@ -220,8 +220,7 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
   AdviseHugePages(rows.data(), rows.capacity() * sizeof(R));
 
   const std::string suffix = SectionSuffix(section);
-  SectionCounts counts;
-  RunningSums sums{};
+  SectionCounts& counts = out.counts;
   const bool release = ReleasesSheet(st, section);
   for (int r = first; r <= last; ++r) {
     if (release && r % kReleaseRows == 0) sheet.ReleaseRowsBefore(r);
@@ -231,7 +230,7 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
     if (cells >= reach) key_text = CellText(book, &row, key_position);
     if (key_text.empty()) {
       ++counts.skipped;
-      std::string& m = st.warnings.emplace_back(kSkipped);
+      std::string& m = out.warnings.emplace_back(kSkipped);
       AppendNumber(m, r + 1);
       m += table.skip_suffix;
       continue;
@@ -239,7 +238,7 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
     // Appended before the checks, so it is kept whatever they find; judged in place.
     R& record = rows.emplace_back();
     record.sheet_row = r + 1;
-    RowJudge judge{st, table, suffix, r + 1, sums};
+    RowJudge judge{out, table, suffix, r + 1, out.sums};
     for (std::size_t k = 0; k < fields.size(); ++k) {
       std::string& field = record.*fields[k].member;
       field = k == table.key ? std::move(key_text) : CellText(book, &row, pos[k]);
@@ -250,26 +249,27 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
     ++(judge.faulty ? counts.faulty : counts.read);
   }
   if (release) sheet.ReleaseRows();
-  FinishSection(st, section, counts, row_count, heading_rows, correction, sums, table.sums);
+  return out;
 }
 
 template <class R>
-void ReadAggregateSection(TStatement& st, const SectionTable& table, std::optional<R>& aggregate) {
+SectionRun ReadAggregateSectionApart(TStatement& st, const SectionTable& table,
+                                     std::optional<R>& aggregate) {
   CheckTableFits<R>(table);
   aggregate.reset();  // an aggregate of an earlier run never survives into this one
+  SectionRun out;
   const Section section = table.section;
-  const auto view = SectionSheet(st, section);
-  if (!view) return;
+  const TExportWorkSheet* const sheet = SectionSheet(st, section, out);
+  if (!sheet) return out;
   const TWorkbook& book = st.workbook;
-  const auto& [sheet, row_count, heading_rows, correction] = *view;
-  SectionCounts counts;
-  RunningSums sums{};
+  const int heading_rows = out.heading_rows, correction = out.correction;
+  SectionCounts& counts = out.counts;
   // Exactly the row below the headings is examined, even past the sheet's end (then empty);
   // none when the last row is left out.
   if (correction == 1) {
     const auto fields = Fields<R>();
     const auto pos = Positions(st, table);
-    const TExportRow* row = sheet.Rows.Find(heading_rows);
+    const TExportRow* row = sheet->Rows.Find(heading_rows);
     std::array<std::string, kMaxSectionFields> texts;
     bool empty = true;
     for (std::size_t k = 0; k < fields.size(); ++k) {
@@ -282,7 +282,7 @@ void ReadAggregateSection(TStatement& st, const SectionTable& table, std::option
       R& record = aggregate.emplace();
       record.sheet_row = heading_rows + 1;
       const std::string suffix = SectionSuffix(section);
-      RowJudge judge{st, table, suffix, heading_rows + 1, sums};
+      RowJudge judge{out, table, suffix, heading_rows + 1, out.sums};
       for (std::size_t k = 0; k < fields.size(); ++k) {
         std::string& field = record.*fields[k].member;
         field = std::move(texts[k]);
@@ -292,16 +292,49 @@ void ReadAggregateSection(TStatement& st, const SectionTable& table, std::option
       ++(judge.faulty ? counts.faulty : counts.read);
     }
   }
-  FinishSection(st, section, counts, row_count, heading_rows, correction, sums, table.sums);
+  return out;
 }
 
-template void ReadRowSection(TStatement&, const SectionTable&, std::vector<tDataA1>&);
-template void ReadRowSection(TStatement&, const SectionTable&, std::vector<tDataA2>&);
-template void ReadRowSection(TStatement&, const SectionTable&, std::vector<tDataA3>&);
-template void ReadRowSection(TStatement&, const SectionTable&, std::vector<tDataA4>&);
-template void ReadRowSection(TStatement&, const SectionTable&, std::vector<tDataB1>&);
-template void ReadRowSection(TStatement&, const SectionTable&, std::vector<tDataB2>&);
-template void ReadAggregateSection(TStatement&, const SectionTable&, std::optional<tDataA5>&);
-template void ReadAggregateSection(TStatement&, const SectionTable&, std::optional<tDataB3>&);
+void PutSection(TStatement& st, const SectionTable& table, SectionRun&& run) {
+  auto append = [](std::vector<std::string>& to, std::vector<std::string>& from) {
+    if (to.empty()) {
+      to.swap(from);
+      return;
+    }
+    to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+  };
+  append(st.warnings, run.warnings);
+  append(st.errors, run.errors);
+  if (run.empty_sheet) MarkEmptySheet(st, table.section);
+  if (run.finished)
+    FinishSection(st, table.section, run.counts, run.row_count, run.heading_rows, run.correction,
+                  run.sums, table.sums);
+}
+
+template <class R>
+void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& rows) {
+  PutSection(st, table, ReadRowSectionApart(st, table, rows));
+}
+
+template <class R>
+void ReadAggregateSection(TStatement& st, const SectionTable& table, std::optional<R>& aggregate) {
+  PutSection(st, table, ReadAggregateSectionApart(st, table, aggregate));
+}
+
+#define VESTRANO_ROW_SECTION(R)                                                         \
+  template SectionRun ReadRowSectionApart(TStatement&, const SectionTable&, std::vector<R>&); \
+  template void ReadRowSection(TStatement&, const SectionTable&, std::vector<R>&);
+#define VESTRANO_AGGREGATE_SECTION(R)                                                      \
+  template SectionRun ReadAggregateSectionApart(TStatement&, const SectionTable&,          \
+                                                std::optional<R>&);                        \
+  template void ReadAggregateSection(TStatement&, const SectionTable&, std::optional<R>&);
+VESTRANO_ROW_SECTION(tDataA1)
+VESTRANO_ROW_SECTION(tDataA2)
+VESTRANO_ROW_SECTION(tDataA3)
+VESTRANO_ROW_SECTION(tDataA4)
+VESTRANO_ROW_SECTION(tDataB1)
+VESTRANO_ROW_SECTION(tDataB2)
+VESTRANO_AGGREGATE_SECTION(tDataA5)
+VESTRANO_AGGREGATE_SECTION(tDataB3)
 
 }  // namespace vestrano

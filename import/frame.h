@@ -65,6 +65,20 @@ struct SectionTable {
   std::vector<SubtotalLine> sums;        // in slot order
 };
 
+// What reading one section gave, kept apart from the statement until it is put in, so that
+// sections on different sheets can be read at once and still leave their messages in order.
+struct SectionRun {
+  std::vector<std::string> errors;
+  std::vector<std::string> warnings;
+  bool empty_sheet = false;  // found without rows: "-" in its statistics column
+  bool finished = false;     // read: its counts, sums and row range go into the statement
+  SectionCounts counts;
+  RunningSums sums{};
+  int row_count = 0;     // R
+  int heading_rows = 0;  // H
+  int correction = 0;    // c
+};
+
 // Reads the row section of the table into rows (which ends up holding exactly this run's
 // records), writes its messages, and finishes the section.
 template <class R>
@@ -74,5 +88,15 @@ void ReadRowSection(TStatement& st, const SectionTable& table, std::vector<R>& r
 // that row holds something.
 template <class R>
 void ReadAggregateSection(TStatement& st, const SectionTable& table, std::optional<R>& aggregate);
+
+// The same in two steps. Reading changes nothing of the statement but the records given and the
+// section's own sheet (which it may free as it goes), so sections on different sheets may be
+// read at once; putting in appends the messages and finishes the section.
+template <class R>
+SectionRun ReadRowSectionApart(TStatement& st, const SectionTable& table, std::vector<R>& rows);
+template <class R>
+SectionRun ReadAggregateSectionApart(TStatement& st, const SectionTable& table,
+                                     std::optional<R>& aggregate);
+void PutSection(TStatement& st, const SectionTable& table, SectionRun&& run);
 
 }  // namespace vestrano
