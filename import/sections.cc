@@ -1,21 +1,108 @@
 #include "import/sections.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 #include "import/frame.h"
 #include "import/section_tables.h"
 #include "import/stats.h"
 
 namespace vestrano {
 
-void ReadSections(TStatement& st) {
+namespace {
+
+// Below this many rows a section's sheet is not worth a thread of its own.
+constexpr int kRowsWorthAThread = 10000;
+
+const SectionTable& TableOf(std::size_t i) { return SectionTableOf(static_cast<Section>(i)); }
+
+// The reading of each section, in section order.
+std::array<std::function<SectionRun()>, kSectionCount> SectionReads(TStatement& st) {
   TStatementRecords& r = st.records;
-  ReadRowSection(st, SectionTableOf(Section::A1), r.a1);
-  ReadRowSection(st, SectionTableOf(Section::A2), r.a2);
-  ReadRowSection(st, SectionTableOf(Section::A3), r.a3);
-  ReadRowSection(st, SectionTableOf(Section::A4), r.a4);
-  ReadAggregateSection(st, SectionTableOf(Section::A5), r.a5);
-  ReadRowSection(st, SectionTableOf(Section::B1), r.b1);
-  ReadRowSection(st, SectionTableOf(Section::B2), r.b2);
-  ReadAggregateSection(st, SectionTableOf(Section::B3), r.b3);
+  auto rows = [&st](std::size_t i, auto& records) {
+    return [&st, i, &records] { return ReadRowSectionApart(st, TableOf(i), records); };
+  };
+  auto aggregate = [&st](std::size_t i, auto& record) {
+    return [&st, i, &record] { return ReadAggregateSectionApart(st, TableOf(i), record); };
+  };
+  return {rows(0, r.a1), rows(1, r.a2), rows(2, r.a3), rows(3, r.a4),
+          aggregate(4, r.a5), rows(5, r.b1), rows(6, r.b2), aggregate(7, r.b3)};
+}
+
+// How many threads read the sections: one per section whose sheet has many rows, as far as the
+// workbook's setting allows, and only when no two sections read the same sheet (a section may
+// free its sheet as it reads it). 1 means one after another. rows gets each section's rows.
+int SectionThreads(const TStatement& st, std::array<int, kSectionCount>& rows) {
+  std::array<int, kSectionCount> sheet{};
+  int big = 0;
+  for (std::size_t i = 0; i < kSectionCount; ++i) {
+    sheet[i] = st.SheetIndex(SheetSlotOf(static_cast<Section>(i)));
+    rows[i] = 0;
+    if (sheet[i] == kSheetNotFound) continue;
+    if (std::find(sheet.begin(), sheet.begin() + static_cast<std::ptrdiff_t>(i), sheet[i]) !=
+        sheet.begin() + static_cast<std::ptrdiff_t>(i))
+      return 1;
+    rows[i] = st.workbook.Sheets.Items(sheet[i]).Rows.Count();
+    if (rows[i] >= kRowsWorthAThread) ++big;
+  }
+  if (big < 2) return 1;
+  const int allowed = st.workbook.ReadThreads > 0
+                          ? st.workbook.ReadThreads
+                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return std::min(allowed, big);
+}
+
+}  // namespace
+
+void ReadSections(TStatement& st) {
+  const auto reads = SectionReads(st);
+  std::array<int, kSectionCount> rows{};
+  const int threads = SectionThreads(st, rows);
+  if (threads <= 1) {
+    for (std::size_t i = 0; i < kSectionCount; ++i) PutSection(st, TableOf(i), reads[i]());
+    return;
+  }
+
+  // Biggest first; the caller's thread reads too. What they read goes into the statement in
+  // section order, so it is the same as reading one after another, up to the first failure.
+  std::array<std::size_t, kSectionCount> order{};
+  for (std::size_t i = 0; i < kSectionCount; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return rows[a] > rows[b]; });
+  std::array<SectionRun, kSectionCount> runs;
+  std::array<std::exception_ptr, kSectionCount> errors;
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t k = next++; k < kSectionCount; k = next++) {
+      const std::size_t i = order[k];
+      try {
+        runs[i] = reads[i]();
+      } catch (...) {
+        errors[i] = std::current_exception();
+      }
+    }
+  };
+  {
+    std::vector<std::jthread> helpers;
+    for (int t = 1; t < threads; ++t) {
+      try {
+        helpers.emplace_back(work);
+      } catch (const std::system_error&) {
+        break;  // no more threads: those that started and this one do the work
+      }
+    }
+    work();
+  }
+  for (std::size_t i = 0; i < kSectionCount; ++i) {
+    if (errors[i]) std::rethrow_exception(errors[i]);
+    PutSection(st, TableOf(i), std::move(runs[i]));
+  }
 }
 
 void WriteSectionCLines(TStatement& st) { WriteCLines(st); }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "export/xml_writer.h"
 #include "import/statement.h"
 #include "support/sheet_builder.h"
 
@@ -464,6 +465,61 @@ TEST(ReleasingWorkbook, ReadsTheSameStatementAndLeavesNoRows) {
   EXPECT_EQ(released.workbook.Sheets.Items(0).Rows.Count(), 0);
   EXPECT_EQ(released.workbook.Sheets.Items(1).Rows.Count(), 0);
   EXPECT_EQ(kept.workbook.Sheets.Items(0).Rows.Count(), 9001);
+}
+
+// Big sections on sheets of their own are read at once; the statement is the one that reading
+// them one after another gives, messages in section order included. Two sections on one sheet
+// are read one after another (the first must not free what the second reads).
+TEST(SectionsAtOnce, SameStatementAsOneAfterAnother) {
+  struct Case {
+    const char* what;
+    bool b2_on_a4_sheet;
+    bool release;
+  };
+  const Case cases[] = {
+      {"sheets of their own", false, false},
+      {"sheets of their own, freed as read", false, true},
+      {"B2 reads the A4 sheet", true, true},
+  };
+  auto build = [](TStatement& st, const Case& c, int threads) {
+    st.workbook.ReadThreads = threads;
+    st.release_workbook = c.release;
+    if (c.b2_on_a4_sheet) st.sheets.name[static_cast<std::size_t>(Section::B2)] = "A4";
+    TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
+    AddRow(a1, {"heading"});
+    AddRow(a1, {1, "CZ12345678", "D-1", kDay, 100, "x"});
+    for (const char* name : {"A4", "B2"}) {
+      TExportWorkSheet& sheet = st.workbook.AddSheet(name);
+      AddRow(sheet, {"heading"});
+      for (int r = 1; r <= 12000; ++r) {
+        if (r % 997 == 0) {
+          AddRow(sheet, {r});  // no key: skipped
+          continue;
+        }
+        const std::string doc = std::string(name) + "-" + std::to_string(r);
+        AddRow(sheet, {r, r % 500 == 0 ? "CZ1" : "CZ12345678", doc, kDay, r % 7 == 0 ? -r : r,
+                       "21", Blank{}, Blank{}, Blank{}, Blank{}, r % 300 == 0 ? "Q" : "",
+                       r % 2 ? "N" : "P"});
+      }
+    }
+    TExportWorkSheet& a5 = st.workbook.AddSheet("A5");
+    AddRow(a5, {"heading"});
+    AddRow(a5, {"10", "2,1"});
+    test::ImportInMemory(st);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TStatement one, many;
+    build(one, c, 1);
+    build(many, c, 4);
+    ASSERT_GT(one.errors.size(), 40u);
+    EXPECT_EQ(many.warnings, one.warnings);
+    EXPECT_EQ(many.errors, one.errors);
+    EXPECT_EQ(many.stats.cell, one.stats.cell);
+    EXPECT_EQ(many.subtotals.lines, one.subtotals.lines);
+    EXPECT_EQ(many.totals.slot, one.totals.slot);
+    EXPECT_EQ(BuildDocument(many.Filing()), BuildDocument(one.Filing()));
+  }
 }
 
 }  // namespace

@@ -158,8 +158,9 @@ class TWorkbook {
   TWorkbook();
   TExportWorkSheets Sheets;
   bool Date1904 = false;
-  // How many big worksheets LoadFromFile may read at once; 0: one per processor core. A caller
-  // that already loads several workbooks side by side sets 1.
+  // How many threads may read big worksheets at once, in LoadFromFile and in the import's
+  // reading of the sections on them; 0: one per processor core. A caller that already loads
+  // several workbooks side by side sets 1.
   int ReadThreads = 0;
 
   // Loads the file, choosing the reader by extension; replaces everything the workbook held.
