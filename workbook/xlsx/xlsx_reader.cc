@@ -89,6 +89,7 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
   job.strings.ShareAmongThreads(&book_lock);
 
   std::vector<std::atomic<double>> share(n);  // of each sheet's part read so far
+  std::vector<std::atomic<bool>> started(n);
   std::vector<std::exception_ptr> errors(n);
   std::vector<char> read(n, 0);
   std::atomic<std::size_t> next{0};
@@ -110,6 +111,7 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
         const std::size_t i = order[k];
         if (i > first_failed.load()) continue;
         ctx.progress_share = &share[i];
+        started[i].store(true);
         try {
           ReadWorksheet(ctx, job.info.sheets[i], job.book.Sheets.Items(static_cast<int>(i)));
           read[i] = 1;
@@ -132,14 +134,16 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
 
   auto report = [&] {
     if (!progress) return;
+    // The text names the first sheet being read (else the first one left).
     double done = 0;
-    std::size_t current = n;
+    std::size_t current = n, left = n;
     for (std::size_t i = 0; i < n; ++i) {
       const double s = share[i].load();
       done += s;
-      if (s < 1.0 && current == n) current = i;
+      if (s < 1.0 && left == n) left = i;
+      if (s < 1.0 && started[i].load() && current == n) current = i;
     }
-    if (current == n) current = n - 1;
+    if (current == n) current = left == n ? n - 1 : left;
     progress->Progress(
         SheetProgressText(current, n,
                           job.book.Sheets.Items(static_cast<int>(current)).Name),
