@@ -113,8 +113,9 @@ void TExportWorkSheet::CoverMergedRange(int first_column, int first_row, int las
 
 namespace {
 // Freed rows are many small blocks that the allocator keeps for reuse; past this much it is told
-// to return the whole pages among them.
-constexpr std::size_t kReleaseTrimBytes = 4 << 20;
+// to return the whole pages among them. Sections read at once free rows into the arenas of the
+// threads that loaded them, where the records never reuse them, so this is kept small.
+constexpr std::size_t kReleaseTrimBytes = 1 << 20;
 
 // Under AddressSanitizer the sanitizer owns every block, and glibc's trim would walk arenas that a
 // new thread never set up (it crashes there); the sanitizer returns memory itself.
