@@ -17,6 +17,7 @@
 #include "export/export.h"
 #include "export/xml_writer.h"
 #include "import/run.h"
+#include "workbook/model.h"
 
 namespace vestrano::cli {
 
@@ -68,17 +69,6 @@ std::size_t StoredRecords(const TStatementRecords& r) {
 
 }  // namespace
 
-bool IsWorkbookName(std::string_view file_name) {
-  const std::size_t dot = file_name.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  std::string ext(file_name.substr(dot + 1));
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  for (const char* known : {"xlsx", "xlsm", "xltx", "xltm", "xls", "xlt"})
-    if (ext == known) return true;
-  return false;
-}
-
 std::vector<std::string> ExpandArguments(const std::vector<std::string>& arguments, bool recursive,
                                          std::string& error) {
   std::vector<std::string> out;
@@ -92,7 +82,7 @@ std::vector<std::string> ExpandArguments(const std::vector<std::string>& argumen
     auto consider = [&](const fs::directory_entry& entry, const fs::path& relative) {
       const std::string name = entry.path().filename().string();
       std::error_code type_ec;
-      if (name.starts_with("~$") || !IsWorkbookName(name) || !entry.is_regular_file(type_ec))
+      if (name.starts_with("~$") || !IsWorkbookFileName(name) || !entry.is_regular_file(type_ec))
         return;
       found.push_back(relative.string());
     };

@@ -17,10 +17,6 @@ namespace vestrano::cli {
 // path taken from cwd unless it is absolute already.
 std::string Absolute(const std::string& path, const std::string& cwd);
 
-// True when the name ends in an extension the import reads (.xlsx .xlsm .xltx .xltm .xls .xlt),
-// in any letter case.
-bool IsWorkbookName(std::string_view file_name);
-
 // The workbooks that the arguments stand for, in argument order: a path that is not a folder as
 // given; a folder: the workbooks directly in it (recursive: also in the folders below), sorted by
 // the bytes of their paths, without spreadsheet lock files ("~$…"). On a usage error (a folder

@@ -19,11 +19,11 @@ namespace vestrano {
 namespace {
 enum class Reader { None, Xlsx, Xls };
 
-Reader ChooseReader(const std::string& file_name) {
+Reader ChooseReader(std::string_view file_name) {
   const std::size_t sep = file_name.find_last_of('/');
   const std::size_t dot = file_name.rfind('.');
   if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return Reader::None;
-  std::string ext = file_name.substr(dot + 1);
+  std::string ext(file_name.substr(dot + 1));
   for (char& c : ext)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   if (ext == "xlsx" || ext == "xlsm" || ext == "xltx" || ext == "xltm") return Reader::Xlsx;
@@ -67,6 +67,10 @@ std::vector<std::byte> ReadWholeFile(const std::string& file_name) {
   return data;
 }
 }  // namespace
+
+bool IsWorkbookFileName(std::string_view file_name) {
+  return ChooseReader(file_name) != Reader::None;
+}
 
 void TWorkbook::LoadFromFile(const std::string& file_name, ProgressSink* progress) {
   const Reader reader = ChooseReader(file_name);

@@ -150,6 +150,10 @@ class TExportWorkSheets {
   std::vector<std::unique_ptr<TExportWorkSheet>> sheets_;
 };
 
+// Whether LoadFromFile has a reader for the name's extension (.xlsx .xlsm .xltx .xltm .xls .xlt,
+// in any letter case).
+bool IsWorkbookFileName(std::string_view file_name);
+
 class TWorkbook {
  public:
   // At most this many cells and rows in one workbook; a larger file is refused.
