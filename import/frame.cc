@@ -75,7 +75,6 @@ struct RowJudge {
   const SectionTable& table;
   std::string_view suffix;  // " v sekci A1"
   int row_number;           // spreadsheet row: index + 1
-  RunningSums& sums;
   std::array<const std::string*, kMaxSectionFields> texts{};
   bool faulty = false;
 
@@ -99,7 +98,7 @@ struct RowJudge {
     } else if (c.rule == Rule::Amount && !text.empty()) {
       // Accepted amounts are summed whatever the verdict of the row turns out to be.
       if (const auto slot = table.fields[c.field].slot; slot != TotalSlot::None)
-        sums[static_cast<std::size_t>(slot)] += AmountValue(text).value_or(0.0L);
+        out.sums[static_cast<std::size_t>(slot)] += AmountValue(text).value_or(0.0L);
     }
   }
 
@@ -238,7 +237,7 @@ SectionRun ReadRowSectionApart(TStatement& st, const SectionTable& table, std::v
     // Appended before the checks, so it is kept whatever they find; judged in place.
     R& record = rows.emplace_back();
     record.sheet_row = r + 1;
-    RowJudge judge{out, table, suffix, r + 1, out.sums};
+    RowJudge judge{out, table, suffix, r + 1};
     for (std::size_t k = 0; k < fields.size(); ++k) {
       std::string& field = record.*fields[k].member;
       field = k == table.key ? std::move(key_text) : CellText(book, &row, pos[k]);
@@ -282,7 +281,7 @@ SectionRun ReadAggregateSectionApart(TStatement& st, const SectionTable& table,
       R& record = aggregate.emplace();
       record.sheet_row = heading_rows + 1;
       const std::string suffix = SectionSuffix(section);
-      RowJudge judge{out, table, suffix, heading_rows + 1, out.sums};
+      RowJudge judge{out, table, suffix, heading_rows + 1};
       for (std::size_t k = 0; k < fields.size(); ++k) {
         std::string& field = record.*fields[k].member;
         field = std::move(texts[k]);
