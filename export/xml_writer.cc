@@ -156,11 +156,9 @@ std::optional<std::string> WrittenValue(std::string_view name, FieldKind kind,
     std::string code = NormalizeCountryCode(stored);
     return code.empty() ? stored : code;
   }
-  if (name == "zdph_44" && IsYesNoValid(stored)) {
-    if (stored == "a") return "A";
-    if (stored == "n") return "N";
-    if (stored == "p") return "P";
-  }
+  // The accepted codes are single letters in either case; the form wants capitals.
+  if (name == "zdph_44" && IsYesNoValid(stored) && stored.size() == 1 && stored[0] >= 'a')
+    return std::string(1, static_cast<char>(stored[0] - 'a' + 'A'));
   return stored;
 }
 
