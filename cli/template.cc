@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -32,34 +33,16 @@ void AppendColumns(Section s, const tDataOrder& order, std::vector<Column>& out)
     out.push_back({order.Of(s, k) - 1, fields[k].name, fields[k].label, fields[k].kind});
 }
 
+// The columns of each section's record type, in section order.
+using ColumnsOf = void (*)(Section, const tDataOrder&, std::vector<Column>&);
+constexpr std::array<ColumnsOf, kSectionCount> kColumnsOf = {
+    &AppendColumns<tDataA1>, &AppendColumns<tDataA2>, &AppendColumns<tDataA3>,
+    &AppendColumns<tDataA4>, &AppendColumns<tDataA5>, &AppendColumns<tDataB1>,
+    &AppendColumns<tDataB2>, &AppendColumns<tDataB3>};
+
 std::vector<Column> SectionColumns(Section s, const tDataOrder& order) {
   std::vector<Column> out;
-  switch (s) {
-    case Section::A1:
-      AppendColumns<tDataA1>(s, order, out);
-      break;
-    case Section::A2:
-      AppendColumns<tDataA2>(s, order, out);
-      break;
-    case Section::A3:
-      AppendColumns<tDataA3>(s, order, out);
-      break;
-    case Section::A4:
-      AppendColumns<tDataA4>(s, order, out);
-      break;
-    case Section::A5:
-      AppendColumns<tDataA5>(s, order, out);
-      break;
-    case Section::B1:
-      AppendColumns<tDataB1>(s, order, out);
-      break;
-    case Section::B2:
-      AppendColumns<tDataB2>(s, order, out);
-      break;
-    case Section::B3:
-      AppendColumns<tDataB3>(s, order, out);
-      break;
-  }
+  kColumnsOf[static_cast<std::size_t>(s)](s, order, out);
   return out;
 }
 
