@@ -198,14 +198,14 @@ TMainApp::TMainApp(std::unique_ptr<TDialogs> dialogs)
 TMainApp::~TMainApp() = default;
 
 void TMainApp::ShowPanes() {
-  QStringList lines;
-  lines.reserve(static_cast<qsizetype>(st_.errors.size()));
-  for (const auto& line : st_.errors) lines << Q(line);
-  log_box_->SetLines(lines);
-  lines.clear();
-  lines.reserve(static_cast<qsizetype>(st_.warnings.size()));
-  for (const auto& line : st_.warnings) lines << Q(line);
-  log_box2_->SetLines(lines);
+  auto lines = [](const std::vector<std::string>& messages) {
+    QStringList out;
+    out.reserve(static_cast<qsizetype>(messages.size()));
+    for (const auto& line : messages) out << Q(line);
+    return out;
+  };
+  log_box_->SetLines(lines(st_.errors));
+  log_box2_->SetLines(lines(st_.warnings));
 
   for (int c = 0; c < 9; ++c) {
     for (int r = 0; r < 5; ++r) {
