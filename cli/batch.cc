@@ -2,13 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <map>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <tuple>
 
 #include "cli/report.h"
@@ -18,6 +13,7 @@
 #include "export/xml_writer.h"
 #include "import/run.h"
 #include "workbook/model.h"
+#include "workbook/tasks.h"
 
 namespace vestrano::cli {
 
@@ -206,51 +202,27 @@ std::vector<WorkbookOutcome> RunWorkbooks(const std::vector<std::string>& files,
                                           const RunSettings& settings, int jobs, bool keep_reports,
                                           const std::function<void(std::size_t)>& on_done) {
   std::vector<WorkbookOutcome> outcomes(files.size());
-  std::atomic<std::size_t> next{0};
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::size_t done = 0;
-  // Each worker takes the next workbook and puts its outcome in that workbook's place, so the
-  // order of the results is the order of the input.
   const std::size_t wanted = std::min<std::size_t>(std::max(jobs, 1), files.size());
   // Workbooks side by side already keep the cores busy: each reads its sheets one by one.
   RunSettings each = settings;
   if (wanted > 1) each.read_threads = 1;
-  auto work = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
-      try {
-        outcomes[i] = RunWorkbook(files[i], each, keep_reports);
-      } catch (const std::exception& e) {  // out of memory while reporting, say
-        outcomes[i].file = files[i];
-        outcomes[i].failure = e.what();
-        outcomes[i].check = "selhalo";
-        outcomes[i].status = 2;
-      }
-      const std::lock_guard lock(mutex);
-      ++done;
-      changed.notify_one();
+  // Each outcome goes in its workbook's place, so the order of the results is that of the input.
+  auto run = [&](std::size_t i, int) {
+    try {
+      outcomes[i] = RunWorkbook(files[i], each, keep_reports);
+    } catch (const std::exception& e) {  // out of memory while reporting, say
+      outcomes[i].file = files[i];
+      outcomes[i].failure = e.what();
+      outcomes[i].check = "selhalo";
+      outcomes[i].status = 2;
     }
   };
-  std::vector<std::thread> workers;
-  for (std::size_t t = 0; t < wanted; ++t) {
-    try {
-      workers.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // fewer threads than asked for; those that started do all the work
-    }
-  }
-  if (workers.empty()) work();
   std::size_t reported = 0;
-  for (std::unique_lock lock(mutex); reported < files.size();) {
-    changed.wait(lock, [&] { return done > reported; });
+  RunTasks(files.size(), static_cast<int>(wanted), run, [&](std::size_t done) {
+    if (done == reported) return;
     reported = done;
-    if (on_done) {
-      lock.unlock();
-      on_done(reported);
-      lock.lock();
-    }
-  }
-  for (std::thread& t : workers) t.join();
+    if (on_done) on_done(done);
+  });
   return outcomes;
 }
 

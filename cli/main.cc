@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli/batch.h"
@@ -19,6 +18,7 @@
 #include "data/text.h"
 #include "workbook/model.h"
 #include "workbook/progress.h"
+#include "workbook/tasks.h"
 
 namespace {
 
@@ -297,8 +297,7 @@ int main(int argc, char** argv) {
     return one.status;
   }
 
-  const int jobs =
-      o.jobs > 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int jobs = ThreadsOrCores(o.jobs);
   const std::size_t total = workbooks.size();
   const std::vector<cli::WorkbookOutcome> outcomes =
       cli::RunWorkbooks(workbooks, settings, jobs, o.json, [&](std::size_t done) {

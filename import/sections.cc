@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <exception>
 #include <functional>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 #include "import/frame.h"
 #include "import/section_tables.h"
 #include "import/stats.h"
+#include "workbook/tasks.h"
 
 namespace vestrano {
 
@@ -52,10 +49,7 @@ int SectionThreads(const TStatement& st, std::array<int, kSectionCount>& rows) {
     if (rows[i] >= kRowsWorthAThread) ++big;
   }
   if (big < 2) return 1;
-  const int allowed = st.workbook.ReadThreads > 0
-                          ? st.workbook.ReadThreads
-                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return std::min(allowed, big);
+  return std::min(ThreadsOrCores(st.workbook.ReadThreads), big);
 }
 
 }  // namespace
@@ -69,36 +63,22 @@ void ReadSections(TStatement& st) {
     return;
   }
 
-  // Biggest first; the caller's thread reads too. What they read goes into the statement in
-  // section order, so it is the same as reading one after another, up to the first failure.
+  // Biggest first. What the threads read goes into the statement in section order, so it is the
+  // same as reading one after another, up to the first failure.
   std::array<std::size_t, kSectionCount> order{};
   for (std::size_t i = 0; i < kSectionCount; ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t a, std::size_t b) { return rows[a] > rows[b]; });
   std::array<SectionRun, kSectionCount> runs;
   std::array<std::exception_ptr, kSectionCount> errors;
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t k = next++; k < kSectionCount; k = next++) {
-      const std::size_t i = order[k];
-      try {
-        runs[i] = reads[i]();
-      } catch (...) {
-        errors[i] = std::current_exception();
-      }
+  RunTasks(kSectionCount, threads, [&](std::size_t k, int) {
+    const std::size_t i = order[k];
+    try {
+      runs[i] = reads[i]();
+    } catch (...) {
+      errors[i] = std::current_exception();
     }
-  };
-  {
-    std::vector<std::jthread> helpers;
-    for (int t = 1; t < threads; ++t) {
-      try {
-        helpers.emplace_back(work);
-      } catch (const std::system_error&) {
-        break;  // no more threads: those that started and this one do the work
-      }
-    }
-    work();
-  }
+  });
   for (std::size_t i = 0; i < kSectionCount; ++i) {
     if (errors[i]) std::rethrow_exception(errors[i]);
     PutSection(st, TableOf(i), std::move(runs[i]));

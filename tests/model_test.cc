@@ -3,14 +3,20 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <fstream>
 #include <random>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "workbook/cell_text.h"
 #include "workbook/errors.h"
 #include "workbook/model.h"
+#include "workbook/tasks.h"
 
 namespace vestrano {
 namespace {
@@ -227,6 +233,32 @@ TEST(LoadFromFile, ChoosesTheReaderByExtensionBeforeTouchingTheFile) {
     }
   }
   EXPECT_EQ(book.Sheets.Count(), 1);
+}
+
+// Tasks on threads: each index runs once, the watcher runs on the caller's thread and last sees
+// every task done, however the counts compare.
+TEST(RunTasks, EachIndexOnceWatchedFromTheCaller) {
+  const std::pair<std::size_t, int> cases[] = {{0, 4}, {1, 4}, {7, 1}, {50, 3}};
+  for (const auto& [count, threads] : cases) {
+    SCOPED_TRACE(std::to_string(count) + " tasks on " + std::to_string(threads) + " threads");
+    std::vector<std::atomic<int>> runs(count);
+    std::vector<std::size_t> seen;
+    const auto caller = std::this_thread::get_id();
+    RunTasks(
+        count, threads,
+        [&](std::size_t i, int worker) {
+          EXPECT_LT(worker, threads);
+          ++runs[i];
+        },
+        [&](std::size_t done) {
+          EXPECT_EQ(std::this_thread::get_id(), caller);
+          seen.push_back(done);
+        });
+    for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(runs[i], 1) << i;
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), count);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  }
 }
 
 }  // namespace

@@ -3,13 +3,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
+#include "workbook/tasks.h"
 #include "workbook/xlsx/parts.h"
 #include "workbook/xlsx/xml_helper.h"
 #include "workbook/xlsx/zip_package.h"
@@ -51,10 +50,7 @@ int ThreadsFor(const ReadOptions& options, const std::vector<std::uint64_t>& siz
     return size >= options.parallel_min_bytes;
   });
   if (big < 2) return 1;
-  const int allowed = options.threads > 0
-                          ? options.threads
-                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return static_cast<int>(std::min<std::ptrdiff_t>(allowed, big));
+  return static_cast<int>(std::min<std::ptrdiff_t>(ThreadsOrCores(options.threads), big));
 }
 
 void ReadOneByOne(SheetsJob& job, const ZipPackage& package, ProgressSink* progress) {
@@ -91,45 +87,32 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
   std::vector<std::atomic<double>> share(n);  // of each sheet's part read so far
   std::vector<std::atomic<bool>> started(n);
   std::vector<std::exception_ptr> errors(n);
-  std::vector<char> read(n, 0);
-  std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> first_failed{n};  // sheets after it need not be read any more
-  std::exception_ptr setup_error;
-  std::mutex state;
-  std::condition_variable finished;
-  int running = 0;
+  // libzip reads one archive on one thread only: each thread opens its own over the bytes.
+  std::vector<std::unique_ptr<ZipPackage>> packages(static_cast<std::size_t>(threads));
 
-  auto work = [&] {
-    try {
-      const QuietXmlErrors quiet;
-      const ZipPackage package(job.file);  // libzip reads one archive on one thread only
-      SheetContext ctx{package, job.book, job.xf_formats, job.strings, job.structure_work};
-      ctx.book_lock = &book_lock;
-      ctx.date_format = date_format;
-      ctx.date_time_format = date_time_format;
-      for (std::size_t k = next++; k < n; k = next++) {
-        const std::size_t i = order[k];
-        if (i > first_failed.load()) continue;
+  auto read_sheet = [&](std::size_t k, int worker) {
+    const std::size_t i = order[k];
+    if (i <= first_failed.load()) {
+      started[i].store(true);
+      try {
+        const QuietXmlErrors quiet;
+        auto& package = packages[static_cast<std::size_t>(worker)];
+        if (!package) package = std::make_unique<ZipPackage>(job.file);
+        SheetContext ctx{*package, job.book, job.xf_formats, job.strings, job.structure_work};
+        ctx.book_lock = &book_lock;
         ctx.progress_share = &share[i];
-        started[i].store(true);
-        try {
-          ReadWorksheet(ctx, job.info.sheets[i], job.book.Sheets.Items(static_cast<int>(i)));
-          read[i] = 1;
-        } catch (...) {
-          errors[i] = std::current_exception();
-          std::size_t seen = first_failed.load();
-          while (i < seen && !first_failed.compare_exchange_weak(seen, i)) {
-          }
+        ctx.date_format = date_format;
+        ctx.date_time_format = date_time_format;
+        ReadWorksheet(ctx, job.info.sheets[i], job.book.Sheets.Items(static_cast<int>(i)));
+      } catch (...) {
+        errors[i] = std::current_exception();
+        std::size_t seen = first_failed.load();
+        while (i < seen && !first_failed.compare_exchange_weak(seen, i)) {
         }
-        share[i].store(1.0);
       }
-    } catch (...) {
-      const std::lock_guard hold(state);
-      if (!setup_error) setup_error = std::current_exception();
     }
-    const std::lock_guard hold(state);
-    --running;
-    finished.notify_all();
+    share[i].store(1.0);
   };
 
   auto report = [&] {
@@ -150,43 +133,11 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
         std::clamp(done / static_cast<double>(n), 0.0, 1.0));
   };
 
-  {
-    std::vector<std::jthread> workers;  // joined when they go, also when the sink throws
-    report();
-    for (int t = 0; t < threads; ++t) {
-      try {
-        {
-          const std::lock_guard hold(state);
-          ++running;
-        }
-        workers.emplace_back(work);
-      } catch (const std::system_error&) {  // no more threads: those that started do the work
-        const std::lock_guard hold(state);
-        --running;
-        break;
-      }
-    }
-    if (workers.empty()) {
-      {
-        const std::lock_guard hold(state);
-        ++running;
-      }
-      work();
-    }
-    for (;;) {
-      {
-        std::unique_lock hold(state);
-        if (finished.wait_for(hold, std::chrono::milliseconds(100), [&] { return running == 0; }))
-          break;
-      }
-      report();
-    }
-  }
+  report();
+  RunTasks(n, threads, read_sheet, [&](std::size_t) { report(); });
   job.strings.ShareAmongThreads(nullptr);
   for (std::size_t i = 0; i < n; ++i)
     if (errors[i]) std::rethrow_exception(errors[i]);
-  if (std::find(read.begin(), read.end(), 0) != read.end() && setup_error)
-    std::rethrow_exception(setup_error);
 }
 
 }  // namespace
