@@ -135,8 +135,9 @@ std::string FindCollision(const std::vector<std::string>& workbooks, const RunSe
 }
 
 std::string PeriodText(const tDataHeader& h) {
-  const TFilingPeriod period = FilingPeriod(h);
-  return (period.attribute == std::string_view("ctvrt") ? "Q" : "") + period.value + "/" + h.rok;
+  const std::optional<TFilingPeriod> period = FilingPeriod(h);
+  if (!period || h.rok.empty()) return "-";
+  return (period->attribute == std::string_view("ctvrt") ? "Q" : "") + period->value + "/" + h.rok;
 }
 
 WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings, bool keep_report,
@@ -183,7 +184,7 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
   out.failure = report.failure;
   out.dic = st.subject.dic;
   out.period = PeriodText(st.header);
-  out.form = FilingForm(st.header);
+  out.form = st.header.khdph_forma.empty() ? "-" : st.header.khdph_forma;
   out.rows = StoredRecords(st.records);
   out.warnings = st.warnings.size();
   out.errors = st.errors.size();

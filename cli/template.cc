@@ -22,7 +22,7 @@ namespace {
 struct Column {
   int index;  // 0-based
   const char* name;
-  const char* label;
+  const char* label;  // the heading of its column
   FieldKind kind;
 };
 
@@ -30,7 +30,8 @@ template <class R>
 void AppendColumns(Section s, const tDataOrder& order, std::vector<Column>& out) {
   const auto fields = Fields<R>();
   for (std::size_t k = 0; k < fields.size(); ++k)
-    out.push_back({order.Of(s, k) - 1, fields[k].name, fields[k].label, fields[k].kind});
+    out.push_back({order.Of(s, k) - 1, fields[k].name,
+                   fields[k].heading ? fields[k].heading : fields[k].label, fields[k].kind});
 }
 
 // The columns of each section's record type, in section order.
@@ -86,9 +87,33 @@ std::vector<std::string> CodeList(std::string_view field) {
     return Accepted(Letters(1), [](const std::string& s) { return IsRatioFlagValid(s); });
   if (field == "k_stat")
     return Accepted(Letters(2), [](const std::string& s) { return NormalizeCountryCode(s) == s; });
-  if (field == "khdph_forma") return {"B", "O", "N", "E"};
-  if (field == "typ_ds") return {"P", "F"};
   return {};
+}
+
+// The drop-down list of a header or subject row with a code list, in the order a user looks for
+// them.
+std::vector<std::string> CodeList(SheetRule rule) {
+  auto accepted = [](std::vector<std::string> candidates, bool (*accepts)(std::string_view)) {
+    return Accepted(candidates, [&](const std::string& s) { return accepts(s); });
+  };
+  switch (rule) {
+    case SheetRule::FormType: return accepted({"B", "O", "N", "E"}, &IsFormTypeValid);
+    case SheetRule::CallReply: return accepted({"B", "P"}, &IsCallReplyValid);
+    case SheetRule::SubjectType: return accepted({"P", "F"}, &IsSubjectTypeValid);
+    case SheetRule::TaxOffice: {
+      std::vector<std::string> offices = Numbers(451, 464);
+      offices.push_back("13");
+      return accepted(offices, &IsTaxOfficeValid);
+    }
+    case SheetRule::RepresentativeCode: {
+      const std::vector<std::string> codes = {"1",  "2",  "3",  "4a", "4b", "4c",
+                                              "5a", "5b", "6a", "6b", "7a", "7b"};
+      return Accepted(codes, [](const std::string& c) {
+        return IsRepresentativeCodeValid(c, "F") || IsRepresentativeCodeValid(c, "P");
+      });
+    }
+    default: return {};
+  }
 }
 
 void AddDropDown(lxw_worksheet* sheet, int first_row, int last_row, int column,
@@ -147,28 +172,30 @@ void TemplateWorkbook::AddFixedSheet(const char* name, bool header) {
   worksheet_write_string(sheet, 0, 1, "Hodnota", bold_);
   double label_width = 12;
   // One row of the sheet: the field's label in column A, the cell to fill in column B.
-  auto add_row = [&](int sheet_row, const char* label, const char* field, lxw_format* format) {
+  auto add_row = [&](int sheet_row, const char* label, SheetRule rule, lxw_format* format) {
     const auto row = static_cast<lxw_row_t>(sheet_row - 1);
     worksheet_write_string(sheet, row, 0, label, nullptr);
     // The cell exists, so a value typed into it keeps the format.
     if (format) worksheet_write_blank(sheet, row, 1, format);
     if (entry.formats.size() <= row) entry.formats.resize(row + 1, nullptr);
     entry.formats[row] = format;
-    AddDropDown(sheet, sheet_row - 1, sheet_row - 1, 1, CodeList(field));
+    AddDropDown(sheet, sheet_row - 1, sheet_row - 1, 1, CodeList(rule));
     label_width = std::max(label_width, WidthFor(label));
   };
+  // Year, quarter and month are numbers a user types; every other value but a date is text, so
+  // that "00006947" keeps its zeros.
+  auto format_of = [&](SheetRule rule) {
+    if (rule == SheetRule::Date) return date_;
+    if (rule == SheetRule::Year || rule == SheetRule::Quarter || rule == SheetRule::Month)
+      return static_cast<lxw_format*>(nullptr);
+    return text_;
+  };
   if (header) {
-    for (const HeaderFieldDef& f : HeaderFields()) {
-      // Year, quarter and month are numbers a user types; the import keeps their first digits.
-      lxw_format* format = f.treatment == HeaderFieldDef::Date         ? date_
-                           : f.treatment == HeaderFieldDef::FirstChars ? nullptr
-                                                                       : text_;
-      add_row(f.sheet_row, f.label, f.name, format);
-    }
+    for (const HeaderFieldDef& f : HeaderFields())
+      add_row(f.sheet_row, f.label, f.rule, format_of(f.rule));
   } else {
     for (const SubjectFieldDef& f : SubjectFields())
-      add_row(f.sheet_row, f.label, f.name,
-              std::string_view(f.name) == "zast_dat_nar" ? date_ : text_);
+      add_row(f.sheet_row, f.label, f.rule, format_of(f.rule));
   }
   worksheet_set_column(sheet, 0, 0, label_width, nullptr);
   worksheet_set_column(sheet, 1, 1, 40, nullptr);
@@ -195,6 +222,10 @@ void TemplateWorkbook::AddSectionSheets() {
       lxw_format* format = nullptr;
       switch (c.kind) {
         case FieldKind::Text:
+        case FieldKind::Dic:
+        case FieldKind::CountryCode:
+        case FieldKind::VatId:
+        case FieldKind::Code:
           format = text_;
           break;
         case FieldKind::Date:

@@ -7,8 +7,8 @@
 namespace vestrano {
 
 namespace {
-std::function<int()>& YearSource() {
-  static std::function<int()> source;
+std::function<TCivilDate()>& TodaySource() {
+  static std::function<TCivilDate()> source;
   return source;
 }
 
@@ -42,22 +42,35 @@ struct Scanner {
 
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
+}  // namespace
+
 int DaysInMonth(int y, int m) {
   static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
-}  // namespace
-
-int CurrentYear() {
-  if (YearSource()) return YearSource()();
+TCivilDate Today() {
+  if (TodaySource()) return TodaySource()();
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  return local.tm_year + 1900;
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-void SetCurrentYearSource(std::function<int()> source) { YearSource() = std::move(source); }
+int CurrentYear() { return Today().year; }
+
+void SetTodaySource(std::function<TCivilDate()> source) { TodaySource() = std::move(source); }
+
+std::optional<TCivilDate> DateOf(std::string_view s) {
+  const std::string text = NormalizeDate(s);  // "dd.mm.yyyy"
+  if (text.empty()) return std::nullopt;
+  auto number = [&](std::size_t at, std::size_t n) {
+    int v = 0;
+    for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (text[i] - '0');
+    return v;
+  };
+  return TCivilDate{number(6, 4), number(3, 2), number(0, 2)};
+}
 
 std::string NormalizeDate(std::string_view s) {
   Scanner sc{s};

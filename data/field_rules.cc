@@ -280,22 +280,110 @@ std::optional<double> ToDouble(const DecimalNumber& d) {
   return d.negative ? -v : v;
 }
 
-// The two-decimals test, in the one place where extended arithmetic decides acceptance:
-// r = v × 100 rounded to the nearest integer (ties to even), w = r × 0.01, both in extended
-// precision; w rounded to double must give v back. The constant is the extended 0.01L: a double
-// 0.01 rejects valid amounts such as 1,89. Comparing in extended would reject almost everything.
-bool HasAtMostTwoDecimals(double v) {
-  const long double p = static_cast<long double>(v) * 100.0L;
-  long double r = std::floor(p);  // p − floor(p) is exact, so the tie test below is too
-  const long double frac = p - r;
-  if (frac > 0.5L || (frac == 0.5L && std::fmod(r, 2.0L) != 0)) r += 1.0L;
-  const long double w = r * 0.01L;
-  return static_cast<double>(w) == v;
+
+// The form's table of countries and the VAT ID formats it gives for each. In a format, "d" is a
+// digit, "a" a capital letter, "f" a capital letter other than I and O, "n" a digit, a capital
+// letter, "+" or "*"; any other character stands for itself. Northern Ireland (XI) and Great
+// Britain keep the formats they had.
+struct VatFormat {
+  const char* code;
+  std::string_view formats;  // separated by blanks
+};
+// clang-format off
+const VatFormat kVatFormats[] = {
+    {"AT", "Udddddddd"},
+    {"BE", "dddddddddd"},
+    {"BG", "ddddddddd dddddddddd"},
+    {"CY", "dddddddda"},
+    {"CZ", "dddddddd ddddddddd dddddddddd"},
+    {"DE", "ddddddddd"},
+    {"DK", "dddddddd"},
+    {"EE", "ddddddddd"},
+    {"EL", "ddddddddd"},
+    {"ES", "adddddddd dddddddda addddddda"},
+    {"FI", "dddddddd"},
+    {"FR", "ddddddddddd fdddddddddd dfddddddddd ffddddddddd"},
+    {"GB", "ddddddddd dddddddddddd GDddd HAddd"},
+    {"HR", "ddddddddddd"},
+    {"HU", "dddddddd"},
+    {"IE", "ddddddda daddddda dddddddaa"},
+    {"IT", "ddddddddddd"},
+    {"LT", "ddddddddd dddddddddddd"},
+    {"LU", "dddddddd"},
+    {"LV", "ddddddddddd"},
+    {"MT", "dddddddd"},
+    {"NL", "dddddddddBdd nnnnnnnnnndd"},
+    {"PL", "dddddddddd"},
+    {"PT", "ddddddddd"},
+    {"RO", "dd ddd dddd ddddd dddddd ddddddd dddddddd ddddddddd dddddddddd"},
+    {"SE", "dddddddddddd"},
+    {"SI", "dddddddd"},
+    {"SK", "dddddddddd"},
+    {"XI", "ddddddddd dddddddddddd GDddd HAddd"},
+};
+// clang-format on
+
+const VatFormat* VatFormatOf(std::string_view upper_code) {
+  for (const VatFormat& f : kVatFormats)
+    if (upper_code == f.code) return &f;
+  return nullptr;
 }
 
-constexpr std::array<const char*, 28> kCountryCodes = {
-    "AT", "BE", "BG", "CY", "CZ", "DE", "DK", "EE", "EL", "ES", "FI", "FR", "GB", "HR",
-    "HU", "IE", "IT", "LT", "LU", "LV", "MT", "NL", "PL", "PT", "RO", "SE", "SI", "SK"};
+bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
+
+bool Matches(std::string_view s, std::string_view format) {
+  if (s.size() != format.size()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    switch (format[i]) {
+      case 'd':
+        if (!IsDigit(c)) return false;
+        break;
+      case 'a':
+        if (!IsUpper(c)) return false;
+        break;
+      case 'f':
+        if (!IsUpper(c) || c == 'I' || c == 'O') return false;
+        break;
+      case 'n':
+        if (!IsDigit(c) && !IsUpper(c) && c != '+' && c != '*') return false;
+        break;
+      default:
+        if (c != format[i]) return false;
+    }
+  }
+  return true;
+}
+
+// The two check digits of a Dutch VAT ID lie in a narrower range than any two digits: 01 to 99
+// after the "B" of the older form, 02 to 98 in the newer one.
+bool DutchSuffixValid(std::string_view s) {
+  const int last = (s[10] - '0') * 10 + (s[11] - '0');
+  return s[9] == 'B' ? last >= 1 : last >= 2 && last <= 98;
+}
+
+bool HasVatFormat(std::string_view s, const VatFormat& country) {
+  for (std::string_view rest = country.formats; !rest.empty();) {
+    const std::size_t blank = std::min(rest.find(' '), rest.size());
+    const std::string_view format = rest.substr(0, blank);
+    rest.remove_prefix(std::min(blank + 1, rest.size()));
+    if (!Matches(s, format)) continue;
+    if (std::string_view(country.code) == "NL" && !DutchSuffixValid(s)) continue;
+    return true;
+  }
+  return false;
+}
+
+// The first two characters of s in capitals equal code.
+bool StartsWithCode(std::string_view s, std::string_view code) {
+  if (s.size() < 2) return false;
+  for (std::size_t i = 0; i < 2; ++i) {
+    char c = s[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != code[i]) return false;
+  }
+  return true;
+}
 
 bool IsOneOf(std::string_view s, std::initializer_list<std::string_view> options) {
   return std::find(options.begin(), options.end(), s) != options.end();
@@ -304,9 +392,34 @@ bool IsOneOf(std::string_view s, std::initializer_list<std::string_view> options
 }  // namespace
 
 std::string NormalizeDIC(std::string_view s) {
+  if (StartsWithCode(s, "CZ")) s.remove_prefix(2);
   if (s.size() < 8 || s.size() > 10) return {};
   if (!std::all_of(s.begin(), s.end(), IsDigit)) return {};
   return std::string(s);
+}
+
+bool HasCountryPrefix(std::string_view dic) {
+  return StartsWithCode(dic, "CZ") && !NormalizeDIC(dic).empty();
+}
+
+bool IsVatGroup(std::string_view dic_digits) { return dic_digits.starts_with("699"); }
+
+bool HasValidCheckDigit(std::string_view d) {
+  if (IsVatGroup(d) || !std::all_of(d.begin(), d.end(), IsDigit)) return true;
+  auto digit = [&](std::size_t i) { return d[i] - '0'; };
+  if (d.size() == 8) {
+    int sum = 0;
+    for (std::size_t i = 0; i < 7; ++i) sum += digit(i) * static_cast<int>(8 - i);
+    return (11 - sum % 11) % 10 == digit(7);
+  }
+  if (d.size() == 10) {
+    long long whole = 0;
+    for (char c : d) whole = whole * 10 + (c - '0');
+    if (whole % 11 == 0) return true;
+    // Birth numbers given before 1986 whose first nine digits leave 10 end in 0.
+    return (whole / 10) % 11 == 10 && digit(9) == 0;
+  }
+  return true;
 }
 
 std::string NormalizeCountryCode(std::string_view s) {
@@ -314,32 +427,44 @@ std::string NormalizeCountryCode(std::string_view s) {
   std::string up(s);
   for (char& c : up)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  for (const char* code : kCountryCodes)
-    if (up == code) return up;
-  return {};
+  return VatFormatOf(up) ? up : std::string();
 }
 
-bool IsVATIDValid(std::string_view s) {
+bool IsVATIDValid(std::string_view s, std::string_view k_stat) {
   if (s.empty()) return true;
-  const std::size_t length = CharLength(s);
-  if (length >= 13 || length <= 4) return false;
-  // Characters 3 to 5 (counted in code points) must be digits.
-  std::size_t position = 0;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;  // continuation byte
-    ++position;
-    if (position >= 3 && position <= 5 && !IsDigit(s[i])) return false;
-    if (position == 5) return true;
+  const std::string code = NormalizeCountryCode(k_stat);
+  if (const VatFormat* country = code.empty() ? nullptr : VatFormatOf(code)) {
+    if (StartsWithCode(s, code) && HasVatFormat(s.substr(2), *country)) return true;
+    return HasVatFormat(s, *country);
   }
+  // No country to read the format from: the ID's own country code, or any country's format.
+  for (const VatFormat& country : kVatFormats)
+    if ((StartsWithCode(s, country.code) && HasVatFormat(s.substr(2), country)) ||
+        HasVatFormat(s, country))
+      return true;
   return false;
 }
+
+// More digits before the decimal point than this do not fit the form's amounts (17 digits, two
+// of them decimals).
+constexpr long kMaxIntegerDigits = 15;
 
 std::string NormalizeAmount(std::string_view s) {
   const std::optional<DecimalNumber> d = ParseDecimal(s);
   if (!d) return {};
+  // The digits are without leading and trailing zeros, so these count what carries value.
+  const long decimals = d->digits.empty() ? 0 : -d->exponent;
+  const long integer_digits = static_cast<long>(d->digits.size()) + d->exponent;
+  if (decimals > 2 || integer_digits > kMaxIntegerDigits) return {};
   const std::optional<double> v = ToDouble(*d);
-  if (!v || !HasAtMostTwoDecimals(*v)) return {};
+  if (!v) return {};
   return GeneralNumberText(*v);
+}
+
+bool IsAmountTextFaithful(double cell_value, std::string_view text) {
+  const std::optional<long double> shown = AmountValue(text);
+  if (!shown || !std::isfinite(cell_value)) return false;
+  return std::fabs(static_cast<long double>(cell_value) - *shown) < 0.005L;
 }
 
 std::optional<long double> AmountValue(std::string_view s) {
@@ -360,14 +485,10 @@ bool IsRegimeCodeValid(std::string_view s) { return IsOneOf(s, {"", "0", "1", "2
 bool IsYesNoValid(std::string_view s) { return IsOneOf(s, {"", "A", "N", "P", "a", "n", "p"}); }
 
 std::optional<std::string> VatIdWithoutCountry(std::string_view vat_id, std::string_view k_stat) {
-  if (vat_id.size() < 2 || !IsVATIDValid(vat_id)) return std::nullopt;
-  const std::string country = NormalizeCountryCode(k_stat);
-  if (country.empty()) return std::nullopt;
-  for (std::size_t i = 0; i < 2; ++i) {
-    char c = vat_id[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != country[i]) return std::nullopt;
-  }
+  const std::string code = NormalizeCountryCode(k_stat);
+  const VatFormat* country = code.empty() ? nullptr : VatFormatOf(code);
+  if (!country || !StartsWithCode(vat_id, code)) return std::nullopt;
+  if (!HasVatFormat(vat_id.substr(2), *country)) return std::nullopt;
   return std::string(vat_id.substr(2));
 }
 
@@ -376,5 +497,69 @@ bool IsSupplyCodeValid(std::string_view s) {
 }
 
 bool IsRatioFlagValid(std::string_view s) { return IsOneOf(s, {"A", "N"}); }
+
+bool IsFormTypeValid(std::string_view s) { return IsOneOf(s, {"B", "O", "N", "E"}); }
+
+namespace {
+// A whole number written with digits only, at most max_chars of them, between low and high.
+bool IsNumberIn(std::string_view s, std::size_t max_chars, int low, int high) {
+  if (s.empty() || s.size() > max_chars || !std::all_of(s.begin(), s.end(), IsDigit)) return false;
+  int value = 0;
+  for (char c : s) value = value * 10 + (c - '0');
+  return value >= low && value <= high;
+}
+}  // namespace
+
+bool IsYearValid(std::string_view s) { return s.size() == 4 && IsNumberIn(s, 4, 1900, 2999); }
+bool IsMonthValid(std::string_view s) { return IsNumberIn(s, 2, 1, 12); }
+bool IsQuarterValid(std::string_view s) { return IsNumberIn(s, 1, 1, 4); }
+bool IsCallReplyValid(std::string_view s) { return IsOneOf(s, {"B", "P"}); }
+bool IsSubjectTypeValid(std::string_view s) { return IsOneOf(s, {"P", "F"}); }
+
+bool IsTaxOfficeValid(std::string_view s) {
+  return s.size() == 3 ? IsNumberIn(s, 3, 451, 464) : s == "13";
+}
+
+bool IsUsualCallReference(std::string_view s) { return Matches(s, "dddddddd/dd/dddd-ddddd-dddddd"); }
+
+bool IsRepresentativeCodeValid(std::string_view code, std::string_view type) {
+  if (type == "F") return IsOneOf(code, {"1", "2", "3", "4a", "4b", "5a", "5b", "6a", "6b", "7b"});
+  if (type == "P")
+    return IsOneOf(code, {"1", "2", "3", "4a", "4c", "5a", "5b", "6a", "6b", "7a", "7b"});
+  return false;
+}
+
+bool IsDigits(std::string_view s, std::size_t max_digits) {
+  return !s.empty() && s.size() <= max_digits && std::all_of(s.begin(), s.end(), IsDigit);
+}
+
+bool IsCzechAddress(std::string_view stat) {
+  // Upper case of the letters that "česká republika" may be typed with.
+  std::string up;
+  for (std::size_t i = 0; i < stat.size(); ++i) {
+    const char c = stat[i];
+    if (c >= 'a' && c <= 'z') {
+      up += static_cast<char>(c - 'a' + 'A');
+    } else if (stat.substr(i, 2) == "\xC4\x8D") {  // č
+      up += "\xC4\x8C";
+      ++i;
+    } else if (stat.substr(i, 2) == "\xC3\xA1") {  // á
+      up += "\xC3\x81";
+      ++i;
+    } else {
+      up += c;
+    }
+  }
+  return up.empty() || up == "ČESKÁ REPUBLIKA" || up == "CZ";
+}
+
+std::optional<std::string> NormalizePsc(std::string_view psc, std::string_view stat) {
+  if (!IsCzechAddress(stat)) return std::string(psc);
+  std::string digits;
+  for (char c : psc)
+    if (c != ' ') digits += c;
+  if (!IsDigits(digits, 5) || digits.size() != 5) return std::nullopt;
+  return digits;
+}
 
 }  // namespace vestrano

@@ -13,10 +13,14 @@ namespace vestrano {
 
 // How a field's text is judged and written.
 enum class FieldKind {
-  Text,    // any text
-  LineNo,  // c_radku: stored through NormalizeAmount
-  Date,    // date text as read; normalised when written
-  Amount,  // amount text as read; summed into a totals slot
+  Text,         // any text
+  LineNo,       // c_radku: stored through NormalizeAmount
+  Date,         // date text as read; normalised when written
+  Amount,       // amount text as read; summed into a totals slot
+  Dic,          // a Czech DIČ as read; written without its "CZ"
+  CountryCode,  // k_stat as read; written in capitals
+  VatId,        // as read; written without the country code that k_stat carries
+  Code,         // a code as read; an accepted one written in capitals
 };
 
 // The 38 running sums, in the order of tDataTotals.
@@ -53,14 +57,18 @@ struct FieldDef {
   const char* label;  // word used in the import's messages; "" when none
   std::string R::*member;
   FieldKind kind;
-  TotalSlot slot;  // the running sum this amount feeds, None otherwise
+  TotalSlot slot;                  // the running sum this amount feeds, None otherwise
+  std::size_t max_length = 0;      // the form's limit in characters; 0: none, or its rule's own
+  const char* heading = nullptr;   // column heading of a blank workbook when not the label
 };
 
 struct tDataHeader {
   std::string khdph_forma;
-  std::string rok;    // bounded text of 4
-  std::string ctvrt;  // bounded text of 1
-  std::string mesic;  // bounded text of 2
+  // The whole cell texts: a value the import refuses is written as the workbook holds it, so
+  // that the document says what the error list says.
+  std::string rok;
+  std::string ctvrt;
+  std::string mesic;
   std::string d_poddp;
   std::string d_extra1;
   std::string d_extra2;
@@ -69,13 +77,16 @@ struct tDataHeader {
   std::string t_extra2;
   std::string d_zjist;      // follow-up statements: the day their reasons were found
   std::string c_jed_vyzvy;  // follow-up statements: the reference of the tax office's call
+  std::string vyzva_odp;    // the quick reply to a call: B (nothing to file) or P (confirmed)
+  std::string zdobd_od;     // part of the period (natural persons): from
+  std::string zdobd_do;     // to
   bool take_last_row = true;
   void ClearTexts();  // all texts empty, take_last_row kept
 };
 
 // clang-format off
 struct tSubject {
-  std::string typ_ds;  // bounded text of 1
+  std::string typ_ds;
   std::string dic, c_ufo, zkrobchjm, jmeno, prijmeni, titul, naz_obce, ulice, c_orient, c_pop,
       psc, stat, id_dats, email, c_telef, c_pracufo, zast_typ, zast_kod, zast_nazev, zast_ic,
       opr_jmeno, opr_prijmeni, opr_postaveni, zast_jmeno, zast_prijmeni, zast_dat_nar,
@@ -83,22 +94,38 @@ struct tSubject {
 };
 // clang-format on
 
-// Fields of the fixed-layout sheets, in record order, with the sheet row (1-based) each comes from.
-struct HeaderFieldDef {
-  const char* name;
-  std::string tDataHeader::*member;
-  int sheet_row;
-  enum Treatment { Unchanged, FirstChars, Date } treatment;
-  std::size_t max_chars;  // for FirstChars
-  const char* label;      // column A of a blank workbook's row
+// How a value of the header or subject sheet is judged; the import judges the whole cell text.
+enum class SheetRule {
+  None,
+  FormType,            // B, O, N, E
+  Year,                // four digits, 1900–2999
+  Quarter,             // 1–4
+  Month,               // 1–12
+  Date,                // a date; the header keeps it as "dd.mm.yyyy"
+  CallReference,       // 99999999/99/9999-99999-999999 as a rule, other forms warned about
+  CallReply,           // B, P
+  SubjectType,         // P, F
+  Dic,                 // a Czech DIČ; "CZ" dropped when written
+  TaxOffice,           // a tax office of the form's list
+  Digits,              // 1 to max_length digits
+  Psc,                 // a Czech address's PSČ is 5 digits, written without blanks
+  RepresentativeCode,  // a code the form lists for the representative's type
 };
-struct SubjectFieldDef {
-  const char* name;
-  std::string tSubject::*member;
-  int sheet_row;
-  std::size_t max_chars;  // 0: unbounded
-  const char* label;      // column A of a blank workbook's row
+
+// A field of a fixed-layout sheet: column B of one row.
+template <class R>
+struct SheetFieldDef {
+  const char* name;  // XML attribute and record field name
+  std::string R::*member;
+  int sheet_row;  // 1-based
+  SheetRule rule;
+  bool required;           // the form needs it whatever else the sheet holds
+  std::size_t max_length;  // the form's limit in characters; 0: none, or its rule's own
+  const char* label;       // column A of a blank workbook's row, and the name messages give
+  bool written = true;     // goes into the filing document
 };
+using HeaderFieldDef = SheetFieldDef<tDataHeader>;
+using SubjectFieldDef = SheetFieldDef<tSubject>;
 std::span<const HeaderFieldDef> HeaderFields();    // record order
 std::span<const SubjectFieldDef> SubjectFields();  // record order
 

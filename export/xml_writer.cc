@@ -95,70 +95,77 @@ std::string VetaD(const tDataHeader& h) {
   TElement e("VetaD");
   e.Attr("k_uladis", "DPH");
   e.Attr("dokument", "KH1");
-  const TFilingPeriod period = FilingPeriod(h);
-  e.Attr(period.attribute, period.value);
-  if (!h.rok.empty()) e.Attr("rok", h.rok);
-  e.Attr("khdph_forma", FilingForm(h));
-  if (!h.d_poddp.empty()) e.Attr("d_poddp", h.d_poddp);
-  if (!h.d_zjist.empty()) e.Attr("d_zjist", h.d_zjist);
-  if (!h.c_jed_vyzvy.empty()) e.Attr("c_jed_vyzvy", h.c_jed_vyzvy);
+  if (const std::optional<TFilingPeriod> period = FilingPeriod(h))
+    e.Attr(period->attribute, period->value);
+  // Empty values are left out, never filled in: the import has said what is missing.
+  for (const auto member : {&tDataHeader::rok, &tDataHeader::khdph_forma, &tDataHeader::d_poddp,
+                            &tDataHeader::d_zjist, &tDataHeader::c_jed_vyzvy,
+                            &tDataHeader::vyzva_odp, &tDataHeader::zdobd_od,
+                            &tDataHeader::zdobd_do}) {
+    if ((h.*member).empty()) continue;
+    for (const HeaderFieldDef& f : HeaderFields())
+      if (f.member == member) e.Attr(f.name, h.*member);
+  }
   return std::move(e).Close();
+}
+
+// The text written for a subject value that is not empty: an accepted value in the form the
+// filing wants, any other as it was read.
+std::string SubjectValue(const SubjectFieldDef& f, const tSubject& s) {
+  const std::string& value = s.*(f.member);
+  switch (f.rule) {
+    case SheetRule::Date:
+      if (std::string date = NormalizeDate(value); !date.empty()) return date;
+      break;
+    case SheetRule::Dic:
+      if (std::string dic = NormalizeDIC(value); !dic.empty()) return dic;
+      break;
+    case SheetRule::Psc:
+      if (auto psc = NormalizePsc(value, s.stat)) return *psc;
+      break;
+    default:
+      break;
+  }
+  return value;
 }
 
 std::string VetaP(const tSubject& s) {
-  // The three identifying attributes are always written; the filing needs them.
-  static constexpr std::pair<std::string tSubject::*, const char*> kDefaults[] = {
-      {&tSubject::typ_ds, "P"}, {&tSubject::dic, "1111111111"}, {&tSubject::c_ufo, "451"}};
   TElement e("VetaP");
   for (const SubjectFieldDef& f : SubjectFields()) {
-    const std::string& value = s.*(f.member);
-    const char* fallback = nullptr;
-    for (const auto& [member, text] : kDefaults) {
-      if (member == f.member) fallback = text;
-    }
-    // The form dropped the data box ID; it is still read from the sheet, never written.
-    if (f.member == &tSubject::id_dats) continue;
-    if (f.member == &tSubject::zast_dat_nar) {
-      if (std::string date = NormalizeDate(value); !date.empty()) e.Attr(f.name, date);
-      continue;
-    }
-    if (!value.empty()) {
-      e.Attr(f.name, value);
-    } else if (fallback) {
-      e.Attr(f.name, fallback);
-    }
+    if (!f.written || (s.*(f.member)).empty()) continue;
+    e.Attr(f.name, SubjectValue(f, s));
   }
   return std::move(e).Close();
 }
 
-// The text written for a stored, non-empty field value; nullopt when the attribute is left out.
-// A value that its check accepts is written in its normal form, so an accepted "1000,5", "de" or
-// "a" does not end up in a document the filing format refuses. Rejected values stay as stored.
-std::optional<std::string> WrittenValue(std::string_view name, FieldKind kind,
-                                        const std::string& stored) {
+// The text written for a stored, non-empty field value. A value that its check accepts is
+// written in its normal form, so an accepted "1000,5", "de", "CZ25596641" or "a" does not end
+// up in a document the filing format refuses. Rejected values stay as stored.
+std::string WrittenValue(FieldKind kind, const std::string& stored) {
   switch (kind) {
-    case FieldKind::Date: {
-      std::string date = NormalizeDate(stored);
-      if (date.empty()) return std::nullopt;
-      return date;
-    }
+    case FieldKind::Date:
+      if (std::string date = NormalizeDate(stored); !date.empty()) return date;
+      break;
     case FieldKind::Amount:
-      if (!NormalizeAmount(stored).empty()) {
-        if (auto filing = FilingAmount(stored)) return filing;
-      }
-      return stored;
+      if (!NormalizeAmount(stored).empty())
+        if (auto filing = FilingAmount(stored)) return *filing;
+      break;
+    case FieldKind::Dic:
+      if (std::string dic = NormalizeDIC(stored); !dic.empty()) return dic;
+      break;
+    case FieldKind::CountryCode:
+      if (std::string code = NormalizeCountryCode(stored); !code.empty()) return code;
+      break;
+    case FieldKind::Code:
+      // The accepted codes are single letters in either case; the form wants capitals.
+      if (IsYesNoValid(stored) && stored.size() == 1 && stored[0] >= 'a')
+        return std::string(1, static_cast<char>(stored[0] - 'a' + 'A'));
+      break;
+    case FieldKind::VatId:  // needs its row's country: RowElement
     case FieldKind::LineNo:
-      return stored;
     case FieldKind::Text:
       break;
   }
-  if (name == "k_stat") {
-    std::string code = NormalizeCountryCode(stored);
-    return code.empty() ? stored : code;
-  }
-  // The accepted codes are single letters in either case; the form wants capitals.
-  if (name == "zdph_44" && IsYesNoValid(stored) && stored.size() == 1 && stored[0] >= 'a')
-    return std::string(1, static_cast<char>(stored[0] - 'a' + 'A'));
   return stored;
 }
 
@@ -170,12 +177,12 @@ std::string RowElement(std::string_view element, const R& record) {
     if (stored.empty()) continue;
     if constexpr (requires { record.k_stat; }) {
       // The country is in k_stat; the form wants the VAT ID without it.
-      if (std::string_view(f.name).starts_with("vatid_")) {
+      if (f.kind == FieldKind::VatId) {
         e.Attr(f.name, VatIdWithoutCountry(stored, record.k_stat).value_or(stored));
         continue;
       }
     }
-    if (auto value = WrittenValue(f.name, f.kind, stored)) e.Attr(f.name, *value);
+    e.Attr(f.name, WrittenValue(f.kind, stored));
   }
   return std::move(e).Close();
 }
@@ -361,13 +368,13 @@ std::string WithXmlExtension(const std::string& name) {
   return name + ".xml";
 }
 
-TFilingPeriod FilingPeriod(const tDataHeader& h) {
-  if (!h.mesic.empty()) return {"mesic", h.mesic};
-  if (!h.ctvrt.empty()) return {"ctvrt", h.ctvrt};
-  return {"mesic", "1"};
+std::optional<TFilingPeriod> FilingPeriod(const tDataHeader& h) {
+  if (!h.mesic.empty()) return TFilingPeriod{"mesic", h.mesic};
+  if (!h.ctvrt.empty()) return TFilingPeriod{"ctvrt", h.ctvrt};
+  return std::nullopt;
 }
 
-std::string FilingForm(const tDataHeader& h) { return h.khdph_forma.empty() ? "B" : h.khdph_forma; }
+bool IsCallReply(const tDataHeader& h) { return IsCallReplyValid(h.vyzva_odp); }
 
 TFilingDocument BuildFilingDocument(const TFilingData& data) {
   const TStatementRecords& r = data.records;
@@ -385,7 +392,8 @@ TFilingDocument BuildFilingDocument(const TFilingData& data) {
   AppendRows(doc, Section::B1, r.b1);
   AppendRows(doc, Section::B2, r.b2);
   if (data.b3_sheet_found && r.b3) AppendAggregate(doc, Section::B3, *r.b3);
-  AppendLine(doc, VetaC(data.totals), " (oddíl C)");
+  // A reply to a call confirms or empties the statement: it has no section C.
+  if (!IsCallReply(data.header)) AppendLine(doc, VetaC(data.totals), " (oddíl C)");
   AppendLine(doc, "</DPHKH1>");
   AppendLine(doc, "</Pisemnost>");
   return doc;

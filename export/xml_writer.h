@@ -21,14 +21,14 @@ struct TFilingDocument {
 TFilingDocument BuildFilingDocument(const TFilingData& data);
 
 // The period as VetaD states it: the month when filled, whatever the quarter holds; else the
-// quarter; else month "1".
+// quarter; nullopt when neither is filled (the import reports it; nothing is made up).
 struct TFilingPeriod {
   const char* attribute;  // "mesic" or "ctvrt"
   std::string value;
 };
-TFilingPeriod FilingPeriod(const tDataHeader& header);
-// khdph_forma as VetaD states it: "B" (a regular statement) when empty.
-std::string FilingForm(const tDataHeader& header);
+std::optional<TFilingPeriod> FilingPeriod(const tDataHeader& header);
+// A quick reply to a call of the tax office (vyzva_odp B or P): its document has no VetaC.
+bool IsCallReply(const tDataHeader& header);
 
 // The whole document text for the statement.
 std::string BuildDocument(const TFilingData& data);

@@ -10,6 +10,7 @@
 
 #include "data/date_text.h"
 #include "data/field_rules.h"
+#include "data/text.h"
 #include "workbook/memory.h"
 
 namespace vestrano {
@@ -22,6 +23,7 @@ constexpr std::string_view kNegative = "Záporná hodnota ";
 constexpr std::string_view kRowNo = " v ř.č.";
 constexpr std::string_view kSkipped = "Vynechaný řádek č.";
 constexpr std::string_view kCountryLeftOut = "Kód státu vynechán z údaje ";
+constexpr std::string_view kCheckDigit = "Neplatný kontrolní součet ";
 
 void AppendNumber(std::string& out, int n) {
   char buf[16];
@@ -30,8 +32,9 @@ void AppendNumber(std::string& out, int n) {
 }
 
 // Messages are formatted only here, and only when emitted: text, row number, suffix.
-void Emit(std::vector<std::string>& list, std::string_view prefix, std::string_view label,
-          int row_number, std::string_view suffix) {
+void Emit(std::vector<std::string>& list, std::vector<TMessagePlace>& places,
+          std::string_view prefix, std::string_view label, int row_number,
+          std::string_view suffix, TMessagePlace place) {
   std::string& m = list.emplace_back();
   m.reserve(prefix.size() + label.size() + kRowNo.size() + 10 + suffix.size());
   m += prefix;
@@ -39,11 +42,14 @@ void Emit(std::vector<std::string>& list, std::string_view prefix, std::string_v
   m += kRowNo;
   AppendNumber(m, row_number);
   m += suffix;
+  places.push_back(place);
 }
 
-bool Passes(Rule rule, const std::string& text) {
+// The rules that need nothing but the field's own text.
+bool Passes(Rule rule, const std::string& text, std::size_t max_length) {
   switch (rule) {
     case Rule::None:
+    case Rule::VatId:  // judged with its row's country
       return true;
     case Rule::Date:
       return !NormalizeDate(text).empty();
@@ -53,8 +59,6 @@ bool Passes(Rule rule, const std::string& text) {
       return !NormalizeDIC(text).empty();
     case Rule::CountryCode:
       return !NormalizeCountryCode(text).empty();
-    case Rule::VatId:
-      return IsVATIDValid(text);
     case Rule::DocNumber:
       return IsDocNumberValid(text);
     case Rule::RegimeCode:
@@ -65,6 +69,8 @@ bool Passes(Rule rule, const std::string& text) {
       return IsSupplyCodeValid(text);
     case Rule::RatioFlag:
       return IsRatioFlagValid(text);
+    case Rule::Length:
+      return CharLength(text) <= max_length;
   }
   return false;
 }
@@ -76,25 +82,41 @@ struct RowJudge {
   std::string_view suffix;  // " v sekci A1"
   int row_number;           // spreadsheet row: index + 1
   std::array<const std::string*, kMaxSectionFields> texts{};
+  // An amount from a number cell whose text lost cents its value holds.
+  std::array<bool, kMaxSectionFields> unfaithful{};
   bool faulty = false;
 
   const std::string& Text(std::size_t field) const { return *texts[field]; }
   std::string_view Label(std::size_t field) const { return table.fields[field].label; }
+  TMessagePlace Place(std::size_t field) const {
+    return {SheetSlotOf(table.section), row_number, table.fields[field].name};
+  }
   void Error(std::size_t field) {
-    Emit(out.errors, kInvalid, Label(field), row_number, suffix);
+    Emit(out.errors, out.error_places, kInvalid, Label(field), row_number, suffix, Place(field));
     faulty = true;
   }
   void Warn(std::string_view prefix, std::size_t field) {
-    Emit(out.warnings, prefix, Label(field), row_number, suffix);
+    Emit(out.warnings, out.warning_places, prefix, Label(field), row_number, suffix,
+         Place(field));
+  }
+
+  bool Accepts(const FieldCheck& c, const std::string& text) const {
+    if (c.rule == Rule::VatId)
+      return IsVATIDValid(text, table.country != kNoField ? Text(table.country) : "");
+    if (c.rule == Rule::Amount && unfaithful[c.field]) return false;
+    return Passes(c.rule, text, table.fields[c.field].max_length);
   }
 
   void Apply(const FieldCheck& c) {
     const std::string& text = Text(c.field);
-    if (!Passes(c.rule, text)) {
+    if (!Accepts(c, text)) {
       Error(c.field);
     } else if (c.rule == Rule::VatId && table.country != kNoField) {
       // The XML leaves the country code out of such a VAT ID; say so, the cell stays as it is.
       if (VatIdWithoutCountry(text, Text(table.country))) Warn(kCountryLeftOut, c.field);
+    } else if (c.rule == Rule::DIC) {
+      if (HasCountryPrefix(text)) Warn(kCountryLeftOut, c.field);
+      if (!HasValidCheckDigit(NormalizeDIC(text))) Warn(kCheckDigit, c.field);
     } else if (c.rule == Rule::Amount && !text.empty()) {
       // Accepted amounts are summed whatever the verdict of the row turns out to be.
       if (const auto slot = table.fields[c.field].slot; slot != TotalSlot::None)
@@ -152,10 +174,23 @@ std::array<int, kMaxSectionFields> Positions(const TStatement& st, const Section
   return pos;
 }
 
-// Text of the cell at a 1-based position, empty when the row does not reach it.
-std::string CellText(const TWorkbook& book, const TExportRow* row, int position) {
-  if (row == nullptr || position < 1 || position > row->Cells.Count()) return {};
-  return row->Cells.Items(position - 1).AsText(book);
+// The cell at a 1-based position, nullptr when the row does not reach it.
+const TExportCell* CellAt(const TExportRow* row, int position) {
+  if (row == nullptr || position < 1 || position > row->Cells.Count()) return nullptr;
+  return &row->Cells.Items(position - 1);
+}
+
+// What a field stores from its cell: a date field takes the day of a date-time cell, whatever
+// time it shows. Marks an amount whose number cell shows fewer cents than it holds.
+std::string FieldText(const TWorkbook& book, const TExportRow* row, int position, FieldKind kind,
+                      bool& unfaithful) {
+  const TExportCell* cell = CellAt(row, position);
+  if (!cell) return {};
+  if (kind == FieldKind::Date) return cell->DayText(book);
+  std::string text = cell->AsText(book);
+  if (kind == FieldKind::Amount && IsNumberKind(cell->Kind()))
+    unfaithful = !IsAmountTextFaithful(cell->Value(), text);
+  return text;
 }
 
 // The section's sheet, when it was found and has rows; a found sheet without rows gets the
@@ -226,12 +261,15 @@ SectionRun ReadRowSectionApart(TStatement& st, const SectionTable& table, std::v
     const TExportRow& row = all_rows[static_cast<std::size_t>(r)];
     const int cells = row.Cells.Count();
     std::string key_text;
-    if (cells >= reach) key_text = CellText(book, &row, key_position);
+    bool key_unfaithful = false;  // the key is never an amount
+    if (cells >= reach)
+      key_text = FieldText(book, &row, key_position, fields[table.key].kind, key_unfaithful);
     if (key_text.empty()) {
       ++counts.skipped;
       std::string& m = out.warnings.emplace_back(kSkipped);
       AppendNumber(m, r + 1);
       m += table.skip_suffix;
+      out.warning_places.push_back({SheetSlotOf(section), r + 1, nullptr});
       continue;
     }
     // Appended before the checks, so it is kept whatever they find; judged in place.
@@ -240,7 +278,8 @@ SectionRun ReadRowSectionApart(TStatement& st, const SectionTable& table, std::v
     RowJudge judge{out, table, suffix, r + 1};
     for (std::size_t k = 0; k < fields.size(); ++k) {
       std::string& field = record.*fields[k].member;
-      field = k == table.key ? std::move(key_text) : CellText(book, &row, pos[k]);
+      field = k == table.key ? std::move(key_text)
+                             : FieldText(book, &row, pos[k], fields[k].kind, judge.unfaithful[k]);
       if (fields[k].kind == FieldKind::LineNo) field = NormalizeAmount(field);
       judge.texts[k] = &field;
     }
@@ -270,9 +309,10 @@ SectionRun ReadAggregateSectionApart(TStatement& st, const SectionTable& table,
     const auto pos = Positions(st, table);
     const TExportRow* row = sheet->Rows.Find(heading_rows);
     std::array<std::string, kMaxSectionFields> texts;
+    std::array<bool, kMaxSectionFields> unfaithful{};
     bool empty = true;
     for (std::size_t k = 0; k < fields.size(); ++k) {
-      texts[k] = CellText(book, row, pos[k]);
+      texts[k] = FieldText(book, row, pos[k], fields[k].kind, unfaithful[k]);
       empty = empty && texts[k].empty();
     }
     if (empty) {
@@ -282,6 +322,7 @@ SectionRun ReadAggregateSectionApart(TStatement& st, const SectionTable& table,
       record.sheet_row = heading_rows + 1;
       const std::string suffix = SectionSuffix(section);
       RowJudge judge{out, table, suffix, heading_rows + 1};
+      judge.unfaithful = unfaithful;
       for (std::size_t k = 0; k < fields.size(); ++k) {
         std::string& field = record.*fields[k].member;
         field = std::move(texts[k]);
@@ -304,6 +345,11 @@ void PutSection(TStatement& st, const SectionTable& table, SectionRun&& run) {
   };
   append(st.warnings, run.warnings);
   append(st.errors, run.errors);
+  auto append_places = [](std::vector<TMessagePlace>& to, std::vector<TMessagePlace>& from) {
+    to.insert(to.end(), from.begin(), from.end());
+  };
+  append_places(st.warning_places, run.warning_places);
+  append_places(st.error_places, run.error_places);
   if (run.empty_sheet) MarkEmptySheet(st, table.section);
   if (run.finished)
     FinishSection(st, table.section, run.counts, run.row_count, run.heading_rows, run.correction,

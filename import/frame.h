@@ -36,6 +36,7 @@ enum class Rule {
   YesNo,
   SupplyCode,
   RatioFlag,
+  Length,  // at most the field's max_length characters
 };
 
 inline constexpr std::size_t kNoField = static_cast<std::size_t>(-1);
@@ -49,8 +50,11 @@ struct FieldCheck {
 };
 
 struct SectionFieldInfo {
+  const char* name;
   const char* label;
+  FieldKind kind;
   TotalSlot slot;
+  std::size_t max_length;
 };
 
 struct SectionTable {
@@ -58,7 +62,7 @@ struct SectionTable {
   const void* record_fields = nullptr;   // Fields<R>().data() of the record type the table is for
   std::vector<SectionFieldInfo> fields;  // record order
   std::size_t key = kNoField;            // row sections: the field whose cell must hold text
-  std::size_t country = kNoField;        // k_stat, whose code a VAT ID may wrongly begin with
+  std::size_t country = kNoField;        // k_stat: the country whose format a VAT ID has
   std::vector<std::size_t> required;     // row sections: positions a data row must reach
   std::string skip_suffix;               // row sections: ends "Vynechaný řádek č." + n
   std::vector<FieldCheck> checks;        // in order
@@ -70,6 +74,8 @@ struct SectionTable {
 struct SectionRun {
   std::vector<std::string> errors;
   std::vector<std::string> warnings;
+  std::vector<TMessagePlace> error_places;  // in step with the lists
+  std::vector<TMessagePlace> warning_places;
   bool empty_sheet = false;  // found without rows: "-" in its statistics column
   bool finished = false;     // read: its counts, sums and row range go into the statement
   SectionCounts counts;

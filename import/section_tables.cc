@@ -55,10 +55,11 @@ SectionTable Resolve(const SectionDef<R>& def) {
   SectionTable t;
   t.section = def.section;
   t.record_fields = fields.data();
-  for (const FieldDef<R>& f : fields) t.fields.push_back({f.label, f.slot});
+  for (const FieldDef<R>& f : fields)
+    t.fields.push_back({f.name, f.label, f.kind, f.slot, f.max_length});
   if (def.key) t.key = IndexOf<R>(def.key);
   for (std::size_t k = 0; k < fields.size(); ++k)
-    if (std::string_view(fields[k].name) == "k_stat") t.country = k;
+    if (fields[k].kind == FieldKind::CountryCode) t.country = k;
   for (Member<R> m : def.required) t.required.push_back(IndexOf<R>(m));
   t.skip_suffix = def.skip_suffix;
   for (const CheckDef<R>& c : def.checks) {
@@ -150,6 +151,9 @@ SectionTable A3() {
            {K::EmptyInGroup, U::None, &R::jm_prijm_obch, {&R::d_narozeni, &R::m_pobytu_sidlo}},
            {K::EmptyInGroup, U::None, &R::d_narozeni, {&R::jm_prijm_obch, &R::m_pobytu_sidlo}},
            {K::EmptyInGroup, U::None, &R::m_pobytu_sidlo, {&R::jm_prijm_obch, &R::d_narozeni}},
+           {K::IfFilled, U::Length, &R::jm_prijm_obch},
+           {K::IfFilled, U::Date, &R::d_narozeni},
+           {K::IfFilled, U::Length, &R::m_pobytu_sidlo},
            {K::Judged, U::DocNumber, &R::c_evid_dd},
            {K::Negative, U::None, &R::osv_plneni}},
       .sums = {{&R::osv_plneni, "A3-Hodnota osv. plnění"}},

@@ -55,4 +55,21 @@ const std::string& TSubtotalsList::Get(const std::string& key) const {
 
 TStatement::TStatement() { sheet_index.fill(kSheetNotFound); }
 
+void TStatement::AddError(std::string text, TMessagePlace place) {
+  errors.push_back(std::move(text));
+  error_places.push_back(place);
+}
+
+void TStatement::AddWarning(std::string text, TMessagePlace place) {
+  warnings.push_back(std::move(text));
+  warning_places.push_back(place);
+}
+
+const std::string& TStatement::SheetName(SheetSlot s) const {
+  static const std::string kHeader = "Hlavička", kSubject = "Subjekt";
+  if (s == SheetSlot::Header) return kHeader;
+  if (s == SheetSlot::Subject) return kSubject;
+  return sheets.Of(static_cast<Section>(static_cast<int>(s) - 2));
+}
+
 }  // namespace vestrano

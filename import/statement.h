@@ -2,6 +2,7 @@
 // The statement state: everything the program keeps between commands. It is the one seam between
 // the core and the two front ends; every command is a core function on it.
 #include <array>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,15 @@ struct TSubtotalsList {
   const std::string& Get(const std::string& key) const;
 };
 
+// What a message of the two lists points at, for programs that read the report: the sheet,
+// the spreadsheet row (0: none) and the field's XML attribute (nullptr: none). Kept beside the
+// text, never read back out of it.
+struct TMessagePlace {
+  std::optional<SheetSlot> sheet;
+  int row = 0;
+  const char* field = nullptr;  // a name from the field tables, which live as long as the program
+};
+
 struct TStatement {
   TWorkbook workbook;
   tDataHeader header;  // take_last_row true at start-up
@@ -58,6 +68,9 @@ struct TStatement {
   // The four result panes as plain data.
   std::vector<std::string> errors;    // "Chybové hlášení"
   std::vector<std::string> warnings;  // "Upozornění"
+  // Where each message points, in step with the two lists (AddError and AddWarning keep them so).
+  std::vector<TMessagePlace> error_places;
+  std::vector<TMessagePlace> warning_places;
   TStatsGrid stats;
   TSubtotalsList subtotals;
 
@@ -70,6 +83,10 @@ struct TStatement {
                        SheetIndex(SheetSlot::B3) != kSheetNotFound};
   }
   int& SheetIndex(SheetSlot s) { return sheet_index[static_cast<int>(s)]; }
+  void AddError(std::string text, TMessagePlace place = {});
+  void AddWarning(std::string text, TMessagePlace place = {});
+  // The name of a sheet slot: "Hlavička", "Subjekt" or the section's sheet name.
+  const std::string& SheetName(SheetSlot s) const;
 };
 
 }  // namespace vestrano

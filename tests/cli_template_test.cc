@@ -13,6 +13,7 @@
 #include "export/xml_writer.h"
 #include "import/run.h"
 #include "support/run_program.h"
+#include "support/sheet_builder.h"
 #include "support/temp_dir.h"
 
 namespace vestrano {
@@ -53,20 +54,23 @@ TEST(Template, EveryRowTheImportReadsHasALabel) {
     ASSERT_GE(f.sheet_row, 2) << f.name;
     EXPECT_STRNE(f.label, "") << f.name;
   }
-  // The follow-up rows of the header.
-  ASSERT_EQ(HeaderFields().size(), 12u);
+  // The follow-up rows of the header, the reply to a call and the part of a period.
+  ASSERT_EQ(HeaderFields().size(), 15u);
   EXPECT_STREQ(HeaderFields()[10].label, "Datum zjištění důvodů");
   EXPECT_STREQ(HeaderFields()[11].label, "Č.j. výzvy");
+  EXPECT_STREQ(HeaderFields()[12].label, "Odpověď na výzvu (B, P)");
+  EXPECT_STREQ(HeaderFields()[13].label, "Období od");
+  EXPECT_STREQ(HeaderFields()[14].label, "Období do");
   EXPECT_EQ(SubjectFields().size(), 31u);
 }
 
-TEST(Template, ImportsWithoutMissingSheetsErrorsOrRows) {
+TEST(Template, ImportsWithoutMissingSheetsOrRowsAndAsksForWhatTheFormNeeds) {
   const test::TempDir tmp("vestrano-template");
   const std::string path = tmp / "prazdny.xlsx";
   cli::WriteTemplate(path);
   const TStatement st = Import(path);
   EXPECT_TRUE(st.warnings.empty()) << st.warnings.front();
-  EXPECT_TRUE(st.errors.empty()) << st.errors.front();
+  EXPECT_EQ(st.errors, test::MissingFilerErrors());
   for (int section = 1; section <= 8; ++section) {
     EXPECT_EQ(st.stats.At(section, 1), "0") << section;  // Načteno
     EXPECT_EQ(st.stats.At(section, 3), "0") << section;  // Chybné
@@ -77,9 +81,11 @@ TEST(Template, ImportsWithoutMissingSheetsErrorsOrRows) {
 
   // Labels in column A, formats on column B, headings as the messages name the fields.
   EXPECT_EQ(st.workbook.Sheets.Items(0).Name, "Hlavička");
-  EXPECT_EQ(st.workbook.Sheets.Items(0).Rows.Count(), 13);
+  EXPECT_EQ(st.workbook.Sheets.Items(0).Rows.Count(), 16);
   EXPECT_EQ(st.workbook.Sheets.Items(0).Rows.Find(12)->Cells.Items(0).AsText(st.workbook),
             "Č.j. výzvy");
+  EXPECT_EQ(st.workbook.Sheets.Items(0).Rows.Find(15)->Cells.Items(1).FormatCode(st.workbook),
+            "d.m.yyyy");
   const TExportRow& dic = *st.workbook.Sheets.Items(1).Rows.Find(2);
   EXPECT_EQ(dic.Cells.Items(0).AsText(st.workbook), "DIČ");
   EXPECT_EQ(dic.Cells.Items(1).FormatCode(st.workbook), "@");
@@ -88,6 +94,14 @@ TEST(Template, ImportsWithoutMissingSheetsErrorsOrRows) {
   EXPECT_EQ(a2.Rows.Find(0)->Cells.Items(2).AsText(st.workbook),
             "Identifikace dodavatele (VAT ID)");
   EXPECT_EQ(a2.Rows.Find(0)->Cells.Count(), 11);
+
+  // The suppliers' sections say whose DIČ it is; the messages keep the customer sections' name.
+  EXPECT_EQ(st.workbook.Sheets.Items(7).Rows.Find(0)->Cells.Items(1).AsText(st.workbook),
+            "DIČ dodavatele");
+  EXPECT_EQ(st.workbook.Sheets.Items(8).Rows.Find(0)->Cells.Items(1).AsText(st.workbook),
+            "DIČ dodavatele");
+  EXPECT_EQ(st.workbook.Sheets.Items(5).Rows.Find(0)->Cells.Items(1).AsText(st.workbook),
+            "DIČ odběratele");
 
   // Drop-down lists offer exactly the codes the import accepts.
   EXPECT_NE(Part(path, "xl/worksheets/sheet3.xml")

@@ -22,6 +22,7 @@
 #include "export/xml_writer.h"
 #include "fixtures/export/full_statement.h"
 #include "import/run.h"
+#include "support/sheet_builder.h"
 #include "support/temp_dir.h"
 
 namespace vestrano {
@@ -106,7 +107,10 @@ void AddWriterDocuments(std::vector<Doc>& docs) {
   optional.header.mesic.clear();
   optional.header.ctvrt = "1";
   optional.header.d_poddp.clear();
-  optional.subject = tSubject{};  // the writer's defaults
+  optional.subject = tSubject{};  // only what the form requires
+  optional.subject.typ_ds = "F";
+  optional.subject.dic = "7801011240";
+  optional.subject.c_ufo = "13";
   optional.records.a1.clear();
   optional.records.a2[0].vatid_dod.clear();
   optional.a5_found = false;
@@ -118,6 +122,18 @@ void AddWriterDocuments(std::vector<Doc>& docs) {
   follow_up.subject.id_dats = "abc7def";
   follow_up.records.a4[0].zdph_44 = "p";
   docs.push_back({"follow-up statement", Written(follow_up), Expect::Valid, ""});
+  test::Statement reply;  // a quick reply to a call: header and subject, no rows, no VetaC
+  reply.header = Sound().header;
+  reply.header.khdph_forma = "N";
+  reply.header.c_jed_vyzvy = "12345678/26/2001-00000-123456";
+  reply.header.vyzva_odp = "B";
+  reply.subject = Sound().subject;
+  docs.push_back({"reply to a call", Written(reply), Expect::Valid, ""});
+  test::Statement part = Sound();  // a natural person's part of the period
+  part.subject.typ_ds = "F";
+  part.header.zdobd_od = "1.3.2016";
+  part.header.zdobd_do = "15.03.2016";
+  docs.push_back({"part of a period", Written(part), Expect::Valid, ""});
   test::Statement missing_codes = Sound();
   missing_codes.records.a1[1].kod_pred_pl.clear();
   missing_codes.records.b2[0].zdph_44.clear();
@@ -314,6 +330,31 @@ TEST(ExportSchema, OursAndTheOfficialSchemaAgree) {
   std::cout << "[ agreement ] " << docs.size() << " documents, " << agreed
             << " with the same verdict; imported without data errors: " << clean_docs
             << ", of which the official schema accepts " << clean_valid << "\n";
+}
+
+// A reply to a call as a user writes it: the import finds nothing wrong, the portal takes it.
+TEST(ExportSchema, AReplyToACallIsAFilingThePortalAccepts) {
+  if (!HaveOfficial()) GTEST_SKIP() << "no " << kOfficialSchema;
+  TStatement st;
+  test::AddLabelledSheet(st.workbook, "Hlavička",
+                         {"N", 2026, test::Blank{}, 10, "2026-12-01", test::Blank{}, test::Blank{},
+                          test::Blank{}, test::Blank{}, test::Blank{}, test::Blank{},
+                          "12345678/26/2001-00000-123456", "P"});
+  test::AddLabelledSheet(st.workbook, "Subjekt",
+                         {"F", "7801011240", "451", test::Blank{}, test::Blank{}, "Nová", "Jana"});
+  BeginImport(st);
+  ReadLoadedWorkbook(st);
+  EXPECT_EQ(st.errors, std::vector<std::string>{});
+  TempDir dir;
+  const ExportResult r =
+      ExportStatement(st.Filing(), dir / "kh.xml", true, "/nonexistent", kOfficialSchema);
+  EXPECT_EQ(r.verdict, Verdict::Valid) << r.output;
+  std::ifstream in(dir / "kh.xml");
+  const std::string doc(std::istreambuf_iterator<char>(in), {});
+  EXPECT_NE(doc.find(R"(c_jed_vyzvy="12345678/26/2001-00000-123456" vyzva_odp="P" />)"),
+            std::string::npos)
+      << doc;
+  EXPECT_EQ(doc.find("<VetaC"), std::string::npos);
 }
 
 TEST(ExportSchema, FullStatementIsValid) {

@@ -53,15 +53,16 @@ std::string LineOf(const std::string& doc, const std::string& element) {
   return {};
 }
 
-TEST(ExportWriter, EmptyImportGivesEightLines) {
+TEST(ExportWriter, EmptyImportGivesEightLinesAndMakesNothingUp) {
   // nazevSW, verzeSW, verzePis and VetaC are optional for the portal, and always written here.
+  // An empty required value is left out, never filled in: the import says what is missing.
   Statement s;
   const std::string expected =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
       "<Pisemnost nazevSW=\"Vestrano\" verzeSW=\"1.00\">\r\n"
       "<DPHKH1 verzePis=\"01.02\">\r\n"
-      "<VetaD k_uladis=\"DPH\" dokument=\"KH1\" mesic=\"1\" khdph_forma=\"B\" />\r\n"
-      "<VetaP typ_ds=\"P\" dic=\"1111111111\" c_ufo=\"451\" />\r\n"
+      "<VetaD k_uladis=\"DPH\" dokument=\"KH1\" />\r\n"
+      "<VetaP />\r\n"
       "<VetaC obrat23=\"0\" obrat5=\"0\" pln23=\"0\" pln5=\"0\" pln_rez_pren=\"0\" "
       "rez_pren23=\"0\" rez_pren5=\"0\" celk_zd_a2=\"0\" />\r\n"
       "</DPHKH1>\r\n"
@@ -69,7 +70,7 @@ TEST(ExportWriter, EmptyImportGivesEightLines) {
   ExpectSameText(expected, BuildDocument(s.Filing()));
 }
 
-TEST(ExportWriter, HeaderPeriodRuleAndDefaults) {
+TEST(ExportWriter, HeaderPeriodRuleWithoutDefaults) {
   struct Case {
     const char* mesic;
     const char* ctvrt;
@@ -82,8 +83,11 @@ TEST(ExportWriter, HeaderPeriodRuleAndDefaults) {
       {"3", "1", "2016", "O", "",
        R"(<VetaD k_uladis="DPH" dokument="KH1" mesic="3" rok="2016" khdph_forma="O" />)"},
       {"", "2", "2016", "", "15.04.2016",
-       R"(<VetaD k_uladis="DPH" dokument="KH1" ctvrt="2" rok="2016" khdph_forma="B" d_poddp="15.04.2016" />)"},
-      {"", "", "", "", "", R"(<VetaD k_uladis="DPH" dokument="KH1" mesic="1" khdph_forma="B" />)"},
+       R"(<VetaD k_uladis="DPH" dokument="KH1" ctvrt="2" rok="2016" d_poddp="15.04.2016" />)"},
+      {"", "", "", "", "", R"(<VetaD k_uladis="DPH" dokument="KH1" />)"},
+      // A value the import refused is written as it was read; the schema check says the rest.
+      {"123", "", "20165", "X", "",
+       R"(<VetaD k_uladis="DPH" dokument="KH1" mesic="123" rok="20165" khdph_forma="X" />)"},
       {"12", "", "2017", "N", "",
        R"(<VetaD k_uladis="DPH" dokument="KH1" mesic="12" rok="2017" khdph_forma="N" />)"},
   };
@@ -115,6 +119,18 @@ TEST(ExportWriter, FollowUpFieldsComeAfterTheFilingDate) {
   EXPECT_EQ(LineOf(BuildDocument(s.Filing()), "VetaD"),
             R"(<VetaD k_uladis="DPH" dokument="KH1" ctvrt="4" rok="2026" khdph_forma="N" )"
             R"(d_poddp="25.01.2027" c_jed_vyzvy="12345678/26/2001-00000-123456" />)");
+  // The reply to a call and the part of a period follow; a reply has no section C.
+  s.header.vyzva_odp = "B";
+  s.header.zdobd_od = "01.10.2026";
+  s.header.zdobd_do = "15.11.2026";
+  const std::string doc = BuildDocument(s.Filing());
+  EXPECT_EQ(LineOf(doc, "VetaD"),
+            R"(<VetaD k_uladis="DPH" dokument="KH1" ctvrt="4" rok="2026" khdph_forma="N" )"
+            R"(d_poddp="25.01.2027" c_jed_vyzvy="12345678/26/2001-00000-123456" vyzva_odp="B" )"
+            R"(zdobd_od="01.10.2026" zdobd_do="15.11.2026" />)");
+  EXPECT_EQ(LineOf(doc, "VetaC"), "");
+  s.header.vyzva_odp = "X";  // not a reply: refused by the import, section C as always
+  EXPECT_NE(LineOf(BuildDocument(s.Filing()), "VetaC"), "");
 }
 
 TEST(ExportWriter, VatIdsLoseTheirRowsCountryCodeAndBadDebtCodesAreUpperCase) {
@@ -171,7 +187,7 @@ TEST(ExportWriter, EveryRecordLineKnowsWhereItWasRead) {
   EXPECT_EQ(doc.text, BuildDocument(s.Filing()));
 }
 
-TEST(ExportWriter, SubjectDefaultsAndAttributeOrder) {
+TEST(ExportWriter, SubjectInTheFormsFormAndAttributeOrder) {
   Statement s;
   s.subject.sest_telef = "777 123 456";
   s.subject.jmeno = "Jan";
@@ -179,21 +195,26 @@ TEST(ExportWriter, SubjectDefaultsAndAttributeOrder) {
   s.subject.zast_dat_nar = "1970-01-01";  // written like the row dates
   s.subject.id_dats = "abc7def";          // read, never written: the form has no such field
   EXPECT_EQ(LineOf(BuildDocument(s.Filing()), "VetaP"),
-            R"(<VetaP typ_ds="P" dic="1111111111" c_ufo="451" zkrobchjm="Novák s.r.o." )"
-            R"(jmeno="Jan" zast_dat_nar="01.01.1970" sest_telef="777 123 456" />)");
-  s.subject.zast_dat_nar = "17.05.1970";  // not a date the normaliser accepts: left out
+            R"(<VetaP zkrobchjm="Novák s.r.o." jmeno="Jan" zast_dat_nar="01.01.1970" )"
+            R"(sest_telef="777 123 456" />)");
+  s.subject.zast_dat_nar = "17.05.1970";  // refused by the import: written as it was read
   EXPECT_EQ(LineOf(BuildDocument(s.Filing()), "VetaP"),
-            R"(<VetaP typ_ds="P" dic="1111111111" c_ufo="451" zkrobchjm="Novák s.r.o." )"
-            R"(jmeno="Jan" sest_telef="777 123 456" />)");
+            R"(<VetaP zkrobchjm="Novák s.r.o." jmeno="Jan" zast_dat_nar="17.05.1970" )"
+            R"(sest_telef="777 123 456" />)");
   s.subject.typ_ds = "F";
-  s.subject.dic = "12345678";
+  s.subject.dic = "CZ12345679";  // the DIČ without its "CZ"
   s.subject.c_ufo = "13";
+  s.subject.psc = "120 00";  // a Czech PSČ without its blank
   EXPECT_TRUE(LineOf(BuildDocument(s.Filing()), "VetaP")
-                  .starts_with(R"(<VetaP typ_ds="F" dic="12345678" c_ufo="13" zkrobchjm=)"));
+                  .starts_with(R"(<VetaP typ_ds="F" dic="12345679" c_ufo="13" zkrobchjm=)"));
+  EXPECT_NE(LineOf(BuildDocument(s.Filing()), "VetaP").find(R"( psc="12000")"), std::string::npos);
+  s.subject.stat = "SLOVENSKO";  // a foreign one as it is
+  EXPECT_NE(LineOf(BuildDocument(s.Filing()), "VetaP").find(R"( psc="120 00")"),
+            std::string::npos);
 }
 
-TEST(ExportWriter, DatesAreNormalisedAndInvalidOnesLeftOut) {
-  SetCurrentYearSource([] { return 2016; });
+TEST(ExportWriter, DatesAreNormalisedAndInvalidOnesWrittenAsRead) {
+  SetTodaySource([] { return TCivilDate{2016, 6, 15}; });
   Statement s;
   s.records.a1.push_back({"1", "12345678", "FV1", "2016-02-30", "100", "1"});
   s.records.a1.push_back({"2", "12345678", "FV2", "2016-1-5", "", ""});
@@ -205,15 +226,16 @@ TEST(ExportWriter, DatesAreNormalisedAndInvalidOnesLeftOut) {
   a3.dup = "2016-01-31";
   s.records.a3.push_back(a3);
   const std::vector<std::string> lines = Lines(BuildDocument(s.Filing()));
-  SetCurrentYearSource({});
+  SetTodaySource({});
   ASSERT_GE(lines.size(), 9u);
   EXPECT_EQ(
       lines[5],
-      R"(<VetaA1 c_radku="1" dic_odb="12345678" c_evid_dd="FV1" zakl_dane1="100" kod_pred_pl="1" />)");
+      R"(<VetaA1 c_radku="1" dic_odb="12345678" c_evid_dd="FV1" duzp="2016-02-30" zakl_dane1="100" kod_pred_pl="1" />)");
   EXPECT_EQ(lines[6],
             R"(<VetaA1 c_radku="2" dic_odb="12345678" c_evid_dd="FV2" duzp="05.01.2016" />)");
   EXPECT_EQ(lines[7], R"(<VetaA1 c_radku="3" c_evid_dd="FV3" duzp="07.03.2016" />)");
-  EXPECT_EQ(lines[8], R"(<VetaA3 c_radku="1" c_evid_dd="Z1" dup="31.01.2016" />)");
+  EXPECT_EQ(lines[8],
+            R"(<VetaA3 c_radku="1" d_narozeni="31.01.1980" c_evid_dd="Z1" dup="31.01.2016" />)");
 }
 
 TEST(ExportWriter, AggregatesNeedTheirSheetAndTheirRecord) {
@@ -274,7 +296,7 @@ TEST(ExportWriter, EscapesWhatXmlCannotHoldAsIs) {
   s.subject.zkrobchjm = "A & B <C>\tline\nnext";
   EXPECT_EQ(
       LineOf(BuildDocument(s.Filing()), "VetaP"),
-      R"(<VetaP typ_ds="P" dic="1111111111" c_ufo="451" zkrobchjm="A &amp; B &lt;C>&#9;line&#10;next" />)");
+      R"(<VetaP zkrobchjm="A &amp; B &lt;C>&#9;line&#10;next" />)");
 }
 
 TEST(ExportWriter, FilingFormOfAmounts) {
@@ -422,10 +444,10 @@ TEST(ExportWriter, AcceptedValuesInTheirNormalFormRejectedOnesAsStored) {
   EXPECT_EQ(lines[6], R"(<VetaA2 c_radku="1" k_stat="gr" c_evid_dd="D1" zakl_dane1="1,234" />)");
   EXPECT_EQ(
       lines[7],
-      R"(<VetaA4 c_radku="1" dic_odb="CZ12345678" c_evid_dd="F1" kod_rezim_pl="0" zdph_44="A" />)");
+      R"(<VetaA4 c_radku="1" dic_odb="12345678" c_evid_dd="F1" kod_rezim_pl="0" zdph_44="A" />)");
   EXPECT_EQ(
       lines[8],
-      R"(<VetaA4 c_radku="1" dic_odb="CZ12345678" c_evid_dd="F1" kod_rezim_pl="0" zdph_44="Ano" />)");
+      R"(<VetaA4 c_radku="1" dic_odb="12345678" c_evid_dd="F1" kod_rezim_pl="0" zdph_44="Ano" />)");
   EXPECT_EQ(lines[9],
             R"(<VetaB2 c_radku="1" dic_dod="12345678" c_evid_dd="P1" pomer="a" zdph_44="N" />)");
 }

@@ -35,8 +35,8 @@ class A1Frame : public ::testing::Test {
 
 TEST_F(A1Frame, ValidRowsAreStoredAsReadAndSummed) {
   TExportWorkSheet& sheet = NewA1Sheet();
-  AddRow(sheet, {1, "12345678", "FV-1", Date{k31Jan2016}, 100.5, "1"});
-  AddRow(sheet, {7.0, "1234567890", "FV-2", "2016-02-01", "1000,25", "11"});
+  AddRow(sheet, {1, "12345679", "FV-1", Date{k31Jan2016}, 100.5, "1"});
+  AddRow(sheet, {7.0, "7801011240", "FV-2", "2016-02-01", "1000,25", "11"});
   AddRow(sheet, {"abc", "123456789", "FV-3", Date{k31Jan2016 + 1}, "0.1", "17"});
   Import();
 
@@ -45,7 +45,7 @@ TEST_F(A1Frame, ValidRowsAreStoredAsReadAndSummed) {
   ASSERT_EQ(st.records.a1.size(), 3u);
   const tDataA1& first = st.records.a1[0];
   EXPECT_EQ(first.c_radku, "1");
-  EXPECT_EQ(first.dic_odb, "12345678");
+  EXPECT_EQ(first.dic_odb, "12345679");
   EXPECT_EQ(first.c_evid_dd, "FV-1");
   EXPECT_EQ(first.duzp, "2016-01-31");  // stored as read; the writer normalises it
   EXPECT_EQ(first.zakl_dane1, "100.5");
@@ -61,9 +61,9 @@ TEST_F(A1Frame, ValidRowsAreStoredAsReadAndSummed) {
 
 TEST_F(A1Frame, RowsWithoutKeyOrTooShortAreSkipped) {
   TExportWorkSheet& sheet = NewA1Sheet();
-  AddRow(sheet, {1, "12345678", "", Date{k31Jan2016}, 10, "1"});       // empty key text
-  AddRow(sheet, {2, "12345678", Blank{}, Date{k31Jan2016}, 10, "1"});  // empty key cell
-  AddRow(sheet, {3, "12345678", "FV-3", Date{k31Jan2016}});            // ends before column E
+  AddRow(sheet, {1, "12345679", "", Date{k31Jan2016}, 10, "1"});       // empty key text
+  AddRow(sheet, {2, "12345679", Blank{}, Date{k31Jan2016}, 10, "1"});  // empty key cell
+  AddRow(sheet, {3, "12345679", "FV-3", Date{k31Jan2016}});            // ends before column E
   AddRow(sheet, {});                                                   // no cells at all
   AddRow(sheet, {5, "", "FV-5", Date{k31Jan2016}, 10});                // ends after column E
   Import();
@@ -91,9 +91,9 @@ TEST_F(A1Frame, ChecksRunInOrderAndEveryOneReports) {
   // Every optional value empty: four warnings in check order, still read.
   AddRow(sheet, {2, "", "FV-2", "", "", ""});
   // An invalid negative amount is an error and, by its text alone, a negative warning.
-  AddRow(sheet, {3, "12345678", "FV-3", Date{k31Jan2016}, "-1,005", "1"});
+  AddRow(sheet, {3, "12345679", "FV-3", Date{k31Jan2016}, "-1,005", "1"});
   // A valid negative amount is warned about, read, and lowers the sum.
-  AddRow(sheet, {4, "12345678", "FV-4", Date{k31Jan2016}, -100, "1"});
+  AddRow(sheet, {4, "12345679", "FV-4", Date{k31Jan2016}, -100, "1"});
   Import();
 
   EXPECT_EQ(st.errors, (Lines{
@@ -122,9 +122,9 @@ TEST_F(A1Frame, ChecksRunInOrderAndEveryOneReports) {
 TEST_F(A1Frame, LastRowLeftOutWhenNotTaken) {
   st.header.take_last_row = false;
   TExportWorkSheet& sheet = NewA1Sheet();
-  AddRow(sheet, {1, "12345678", "FV-1", Date{k31Jan2016}, 1, "1"});
-  AddRow(sheet, {2, "12345678", "FV-2", Date{k31Jan2016}, 2, "1"});
-  AddRow(sheet, {3, "12345678", "FV-3", Date{k31Jan2016}, 4, "1"});
+  AddRow(sheet, {1, "12345679", "FV-1", Date{k31Jan2016}, 1, "1"});
+  AddRow(sheet, {2, "12345679", "FV-2", Date{k31Jan2016}, 2, "1"});
+  AddRow(sheet, {3, "12345679", "FV-3", Date{k31Jan2016}, 4, "1"});
   Import();
 
   ASSERT_EQ(st.records.a1.size(), 2u);
@@ -147,7 +147,7 @@ TEST_F(A1Frame, HeadingOnlySheetCountsAnEmptyRange) {
 
 TEST_F(A1Frame, SheetWithoutRowsIsMarkedAfterAnImportThatHadRows) {
   TExportWorkSheet& sheet = NewA1Sheet();
-  AddRow(sheet, {1, "12345678", "FV-1", Date{k31Jan2016}, 250, "1"});
+  AddRow(sheet, {1, "12345679", "FV-1", Date{k31Jan2016}, 250, "1"});
   Import();
   ASSERT_EQ(st.subtotals.Get("A1-Základ daně"), "250,00 CZK");
 
@@ -163,8 +163,8 @@ TEST_F(A1Frame, SheetWithoutRowsIsMarkedAfterAnImportThatHadRows) {
 
 TEST_F(A1Frame, MissingSheetShowsWhatAFreshWindowShows) {
   TExportWorkSheet& sheet = NewA1Sheet();
-  AddRow(sheet, {1, "12345678", "FV-1", Date{k31Jan2016}, 250, "1"});
-  AddRow(sheet, {2, "12345678", "", Date{k31Jan2016}, 250, "1"});
+  AddRow(sheet, {1, "12345679", "FV-1", Date{k31Jan2016}, 250, "1"});
+  AddRow(sheet, {2, "12345679", "", Date{k31Jan2016}, 250, "1"});
   Import();
   ASSERT_EQ(Column(1), (Lines{"1", "1", "0", "2"}));
 
@@ -172,7 +172,7 @@ TEST_F(A1Frame, MissingSheetShowsWhatAFreshWindowShows) {
   st.workbook.AddSheet("A_1");
   Import();
   EXPECT_TRUE(st.records.a1.empty());
-  EXPECT_EQ(st.warnings.at(2), "Nenalezen list pro sekci A1 - A1.");
+  EXPECT_EQ(st.warnings.at(0), "Nenalezen list pro sekci A1 - A1.");
   EXPECT_EQ(Column(1), (Lines{"", "", "", ""}));
   EXPECT_EQ(st.subtotals.Get("A1-Základ daně"), "0");
   EXPECT_EQ(st.totals[TotalSlot::A1_zakl_dane1], 0);
@@ -185,7 +185,7 @@ TEST_F(A1Frame, LayoutDecidesRowsAndColumns) {
   for (int k = 0; k < 6; ++k) st.order.position[static_cast<std::size_t>(k)] = 6 - k;
   TExportWorkSheet& sheet = NewA1Sheet();
   AddRow(sheet, {"second heading row"});
-  AddRow(sheet, {"3", "5", Date{k31Jan2016}, "FV-1", "12345678", 9});
+  AddRow(sheet, {"3", "5", Date{k31Jan2016}, "FV-1", "12345679", 9});
   AddRow(sheet, {"1", "5", Date{k31Jan2016}, ""});  // key (column D) empty
   AddRow(sheet, {"", 7, "bad date", "FV-3"});       // reaches the key and the base
   Import();
@@ -206,10 +206,38 @@ TEST_F(A1Frame, LayoutDecidesRowsAndColumns) {
 TEST_F(A1Frame, SumsAreKeptInExtendedPrecision) {
   TExportWorkSheet& sheet = NewA1Sheet();
   for (const char* base : {"0.1", "0.2", "0.3"})
-    AddRow(sheet, {1, "12345678", "FV", Date{k31Jan2016}, base, "1"});
+    AddRow(sheet, {1, "12345679", "FV", Date{k31Jan2016}, base, "1"});
   Import();
   // Summed in doubles this would be 0.6000000000000001.
   EXPECT_EQ(st.totals[TotalSlot::A1_zakl_dane1], 0.6);
+}
+
+// Amounts are judged on the text a user sees, dates on the day a cell stands for.
+TEST_F(A1Frame, AmountsByTheirTextAndDatesByTheirDay) {
+  TExportWorkSheet& sheet = NewA1Sheet();
+  // A date-time cell gives its day, whatever time it holds; a text with a time stays a slip.
+  AddRow(sheet, {1, "12345679", "FV-1", test::DateTime{k31Jan2016 + 0.75}, 0.1 + 0.2, "1"});
+  AddRow(sheet, {2, "12345679", "FV-2", "2016-01-31 10:00", 1, "1"});
+  AddRow(sheet, {3, "12345679", "FV-3", Date{k31Jan2016}, "123456789012345,675", "1"});
+  AddRow(sheet, {4, "12345679", "FV-4", Date{k31Jan2016}, "12345678901234567890", "1"});
+  AddRow(sheet, {5, "12345679", "FV-5", Date{k31Jan2016}, 10000000000000.01, "1"});
+  AddRow(sheet, {6, "12345679", "FV-6", Date{k31Jan2016}, "1,000", "1"});
+  Import();
+  EXPECT_EQ(st.errors, (Lines{
+                           "Neplatný údaj DUZP v ř.č.3 v sekci A1",
+                           "Neplatný údaj Základ daně v ř.č.4 v sekci A1",
+                           "Neplatný údaj Základ daně v ř.č.5 v sekci A1",
+                           "Neplatný údaj Základ daně v ř.č.6 v sekci A1",
+                       }));
+  ASSERT_EQ(st.records.a1.size(), 6u);
+  EXPECT_EQ(st.records.a1[0].duzp, "2016-01-31");
+  EXPECT_EQ(st.records.a1[1].duzp, "2016-01-31 10:00");
+  // Only the accepted amounts are summed: 0.3 + 1 + 1.
+  EXPECT_EQ(st.subtotals.Get("A1-Základ daně"), "2,30 CZK");
+  EXPECT_EQ(st.totals[TotalSlot::A1_zakl_dane1], 2.3);
+  // The cell text and the model stay as they were.
+  EXPECT_EQ(st.workbook.Sheets.Items(0).Rows.Find(1)->Cells.Items(3).AsText(st.workbook),
+            "2016-01-31 18:00:00");
 }
 
 }  // namespace

@@ -15,9 +15,9 @@ namespace {
 class NormalizeDateTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetCurrentYearSource([] { return 2016; });
+    SetTodaySource([] { return TCivilDate{2016, 6, 15}; });
   }
-  void TearDown() override { SetCurrentYearSource(nullptr); }
+  void TearDown() override { SetTodaySource(nullptr); }
 };
 
 TEST_F(NormalizeDateTest, Cases) {

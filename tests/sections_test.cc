@@ -43,8 +43,8 @@ TEST_F(Sections, A2KeyIsTheDateAndEmptyAmountsAreSilent) {
   TExportWorkSheet& a2 = SectionSheet("A2");
   AddRow(a2, {1, "DE", "DE123456789", "INV-1", Blank{}, 100});  // no DPPD: skipped
   AddRow(a2, {2, "", "", "", kDay});                            // only DPPD: read, 3 warnings
-  AddRow(a2, {3, "de", "AT12345", "INV-3", kDay, 100, 21, Blank{}, -5});
-  AddRow(a2, {4, "SK", "SK1234567", "INV-4", kDay, "50.50", "10,60", "12,345"});
+  AddRow(a2, {3, "de", "811907980", "INV-3", kDay, 100, 21, Blank{}, -5});
+  AddRow(a2, {4, "SK", "SK2020317068", "INV-4", kDay, "50.50", "10,60", "12,345"});
   Import();
 
   EXPECT_EQ(RowWarnings(), (Lines{
@@ -53,7 +53,7 @@ TEST_F(Sections, A2KeyIsTheDateAndEmptyAmountsAreSilent) {
                                "Prázdný údaj Kód státu v ř.č.3 v sekci A2",
                                "Prázdný údaj Ev. číslo daňového dokladu v ř.č.3 v sekci A2",
                                "Záporná hodnota Daň 2 v ř.č.4 v sekci A2",
-                               // "de" with "AT…" keeps its VAT ID whole; "SK" with "SK…" does not
+                               // "SK" with "SK…" is filed without the code
                                "Kód státu vynechán z údaje Identifikace dodavatele (VAT ID) v "
                                "ř.č.5 v sekci A2",
                            }));
@@ -72,7 +72,7 @@ TEST_F(Sections, A2KeyIsTheDateAndEmptyAmountsAreSilent) {
 
 TEST_F(Sections, A2MessagesFollowTheCheckOrder) {
   TExportWorkSheet& a2 = SectionSheet("A2");
-  AddRow(a2, {1, "GR", "ABC12", kDoc61, "31.01.2016", "x", 1, 1, 1, 1, "-1,005"});
+  AddRow(a2, {1, "GR", "ABC 12", kDoc61, "31.01.2016", "x", 1, 1, 1, 1, "-1,005"});
   AddRow(a2, {2, "de", "AB1234567890X", "INV", kDay});
   Import();
   EXPECT_EQ(st.errors, (Lines{
@@ -94,13 +94,13 @@ TEST_F(Sections, A2MessagesFollowTheCheckOrder) {
 
 TEST_F(Sections, A3IdentificationAndCustomerGroup) {
   TExportWorkSheet& a3 = SectionSheet("A3");
-  AddRow(a3, {1, "SK", "SK1234567", "", "", "", "D-1", kDay, 1000});     // 2: clean
-  AddRow(a3, {2, "SK", "SK1234567", "", "", "", "D-2", Blank{}, 5});     // 3: empty DUP
-  AddRow(a3, {3, "SK", "SK1234567", "", "", "", "D-3", kDay});           // 4: too short
+  AddRow(a3, {1, "SK", "SK2020317068", "", "", "", "D-1", kDay, 1000});     // 2: clean
+  AddRow(a3, {2, "SK", "SK2020317068", "", "", "", "D-2", Blank{}, 5});     // 3: empty DUP
+  AddRow(a3, {3, "SK", "SK2020317068", "", "", "", "D-3", kDay});           // 4: too short
   AddRow(a3, {4, "SK", "", "", "", "", "D-4", kDay, -200});              // 5: nobody
   AddRow(a3, {5, "SK", "", "Jan Novák", "", "", "D-5", kDay, Blank{}});  // 6: name only
   AddRow(a3, {6, "SK", "SK1", "", "", "", "D-6", kDay, 1});              // 7: short VAT ID
-  AddRow(a3, {7, "sk", "SK1234567", "Jan", "1970-01-01", "Praha", "D-7", kDay, 1});  // 8: both
+  AddRow(a3, {7, "sk", "SK2020317068", "Jan", "1970-01-01", "Praha", "D-7", kDay, 1});  // 8: both
   Import();
 
   EXPECT_EQ(st.errors, (Lines{
@@ -143,16 +143,30 @@ TEST_F(Sections, A3MessagesFollowTheCheckOrder) {
   EXPECT_EQ(Column(Section::A3), (Lines{"0", "0", "1", "1"}));
 }
 
+// A customer without identification: the form's lengths, and a birth date it can hold.
+TEST_F(Sections, A3CustomerWithoutIdentificationAsTheFormHoldsIt) {
+  TExportWorkSheet& a3 = SectionSheet("A3");
+  AddRow(a3, {1, "SK", "", std::string(57, 'J'), kDay, std::string(100, 'M'), "D-1", kDay, 1});
+  AddRow(a3, {2, "SK", "", std::string(58, 'J'), "1.1.1970", std::string(101, 'M'), "D-2", kDay, 1});
+  Import();
+  EXPECT_EQ(st.errors, (Lines{
+                           "Neplatný údaj Odb. bez DIČ/VAT ID - Jméno v ř.č.3 v sekci A3",
+                           "Neplatný údaj Odb. bez DIČ/VAT ID - Datum nar. v ř.č.3 v sekci A3",
+                           "Neplatný údaj Odb. bez DIČ/VAT ID - Místo pobytu/sídlo v ř.č.3 v sekci A3",
+                       }));
+  EXPECT_EQ(Column(Section::A3), (Lines{"1", "0", "1", "2"}));
+}
+
 // --- A.4: c_radku, dic_odb, c_evid_dd, dppd, zakl_dane1 … dan3, kod_rezim_pl, zdph_44 ---
 
 TEST_F(Sections, A4RequiredColumnsAndCodes) {
   TExportWorkSheet& a4 = SectionSheet("A4");
-  AddRow(a4, {1, "12345678", "F-1", kDay, 1000, -50, 0, 0, 0, 0, "0", "A"});       // 2: one warning
-  AddRow(a4, {2, "12345678", "F-2", Blank{}, "1000,5", 1, 1, 1, 1, 1, "3", "a"});  // 3
-  AddRow(a4, {3, "12345678", "F-3", kDay, 1000.25, 0, 0, 0, 0, 0, "", ""});        // 4: clean
+  AddRow(a4, {1, "12345679", "F-1", kDay, 1000, -50, 0, 0, 0, 0, "0", "A"});       // 2: one warning
+  AddRow(a4, {2, "12345679", "F-2", Blank{}, "1000,5", 1, 1, 1, 1, 1, "3", "a"});  // 3
+  AddRow(a4, {3, "12345679", "F-3", kDay, 1000.25, 0, 0, 0, 0, 0, "", ""});        // 4: clean
   AddRow(a4, {4, "", "F-4", kDay, "10,123", 0, 0, 0, 0, 0, "1", "X"});             // 5
-  AddRow(a4, {5, "12345678", "F-5", kDay, 1, 1, 1, 1, 1, 1, "2", "AN"});           // 6
-  AddRow(a4, {6, "12345678", "F-6", kDay, 1, 1, 1, 1, 1, 1, "2"});  // 7: ends before zdph_44
+  AddRow(a4, {5, "12345679", "F-5", kDay, 1, 1, 1, 1, 1, 1, "2", "AN"});           // 6
+  AddRow(a4, {6, "12345679", "F-6", kDay, 1, 1, 1, 1, 1, 1, "2"});  // 7: ends before zdph_44
   Import();
 
   EXPECT_EQ(st.errors, (Lines{
@@ -166,6 +180,7 @@ TEST_F(Sections, A4RequiredColumnsAndCodes) {
   EXPECT_EQ(RowWarnings(), (Lines{
                                "Záporná hodnota Daň 1 v ř.č.2 v sekci A4",
                                "Vynechaný řádek č.7 v sekci A4 (chybí Ev. číslo d.d.)",
+                               "Doklad do 10 000 Kč včetně daně v ř.č.4 v sekci A4 (patří do A5)",
                            }));
   EXPECT_EQ(st.records.a4.size(), 5u);
   EXPECT_EQ(Column(Section::A4), (Lines{"2", "1", "3", "6"}));
@@ -179,11 +194,11 @@ TEST_F(Sections, A4RequiredColumnsAndCodes) {
 TEST_F(Sections, B1ShortRowsAndSupplyCodes) {
   TExportWorkSheet& b1 = SectionSheet("B1");
   AddRow(b1, {1, "", "P-1", kDay, 1500.5, 0, 0, 0, 0, 0, "3"});            // 2: empty DIČ
-  AddRow(b1, {2, "12345678", "P-2", kDay, "1500,5", 0, 0, 0, 0, 0, "2"});  // 3: bad code
-  AddRow(b1, {3, "12345678", "P-3", kDay, 0, 0, 10, 0, 5, 0, "18"});       // 4: bad code
-  AddRow(b1, {4, "12345678", "P-4", kDay});                                // 5: ends at duzp
-  AddRow(b1, {5, "12345678", "P-5"});                                      // 6: before duzp
-  AddRow(b1, {6, "12345678", "P-6", "2016-13-01", 0, 0, 0, 0, 0, 0, ""});  // 7: bad date
+  AddRow(b1, {2, "12345679", "P-2", kDay, "1500,5", 0, 0, 0, 0, 0, "2"});  // 3: bad code
+  AddRow(b1, {3, "12345679", "P-3", kDay, 0, 0, 10, 0, 5, 0, "18"});       // 4: bad code
+  AddRow(b1, {4, "12345679", "P-4", kDay});                                // 5: ends at duzp
+  AddRow(b1, {5, "12345679", "P-5"});                                      // 6: before duzp
+  AddRow(b1, {6, "12345679", "P-6", "2016-13-01", 0, 0, 0, 0, 0, 0, ""});  // 7: bad date
   Import();
 
   EXPECT_EQ(st.errors, (Lines{
@@ -206,11 +221,11 @@ TEST_F(Sections, B1ShortRowsAndSupplyCodes) {
 
 TEST_F(Sections, B2RatioFlagAndCheckOrder) {
   TExportWorkSheet& b2 = SectionSheet("B2");
-  AddRow(b2, {1, "12345678", "R-1", kDay, 100, 21, 0, 0, 0, 0, "A", "a"});  // 2: clean
-  AddRow(b2, {2, "12345678", "R-2", kDay, 0, 0, 0, 0, 0, 0, "", ""});       // 3
-  AddRow(b2, {3, "12345678", "R-3", kDay, 0, 0, 0, 0, 0, 0, "a", "n"});     // 4
+  AddRow(b2, {1, "12345679", "R-1", kDay, 100, 21, 0, 0, 0, 0, "A", "a"});  // 2: clean
+  AddRow(b2, {2, "12345679", "R-2", kDay, 0, 0, 0, 0, 0, 0, "", ""});       // 3
+  AddRow(b2, {3, "12345679", "R-3", kDay, 0, 0, 0, 0, 0, 0, "a", "n"});     // 4
   AddRow(b2, {4, "1234", "R-4", "bad", 50, "x", 0, 0, 0, 0, "X", "Y"});     // 5
-  AddRow(b2, {5, "12345678", "R-5", kDay, 0, 0, 0, 0, 0, 0, "N"});  // 6: ends before zdph_44
+  AddRow(b2, {5, "12345679", "R-5", kDay, 0, 0, 0, 0, 0, 0, "N"});  // 6: ends before zdph_44
   Import();
 
   EXPECT_EQ(st.errors, (Lines{
@@ -331,33 +346,31 @@ TEST_F(Sections, AggregateEmptyMissingOrLeftOut) {
 // --- every section filled: numbers worked out by hand ---
 
 TEST_F(Sections, FullStatement) {
-  AddRow(Sheet("Hlavička"), {"heading"});
   TExportWorkSheet& a1 = SectionSheet("A1");
-  AddRow(a1, {1, "12345678", "A1-1", kDay, "1000,10", "1"});
-  AddRow(a1, {2, "12345678", "A1-2", kDay, 234.4, "3"});
-  AddRow(a1, {3, "12345678", ""});  // skipped
+  AddRow(a1, {1, "12345679", "A1-1", kDay, "1000,10", "1"});
+  AddRow(a1, {2, "12345679", "A1-2", kDay, 234.4, "3"});
+  AddRow(a1, {3, "12345679", ""});  // skipped
   TExportWorkSheet& a2 = SectionSheet("A2");
   AddRow(a2, {1, "DE", "DE123456789", "A2-1", kDay, 100, 21, 200, 30, 300, 30});
-  AddRow(a2, {2, "AT", "AT12345", "A2-2", "x", 0.5, 0.1, 0, 0, 0, 0});  // faulty DPPD
+  AddRow(a2, {2, "AT", "ATU13585627", "A2-2", "x", 0.5, 0.1, 0, 0, 0, 0});  // faulty DPPD
   TExportWorkSheet& a3 = SectionSheet("A3");
-  AddRow(a3, {1, "SK", "SK1234567", "", "", "", "A3-1", kDay, "999,99"});
+  AddRow(a3, {1, "SK", "SK2020317068", "", "", "", "A3-1", kDay, "999,99"});
   TExportWorkSheet& a4 = SectionSheet("A4");
-  AddRow(a4, {1, "12345678", "A4-1", kDay, 10000, 2100, 1000, 150, 500, 50, "0", "N"});
-  AddRow(a4, {2, "12345678", "A4-2", kDay, 5000, 1050, 0, 0, 0, 0, "", ""});
+  AddRow(a4, {1, "12345679", "A4-1", kDay, 10000, 2100, 1000, 150, 500, 50, "0", "N"});
+  AddRow(a4, {2, "12345679", "A4-2", kDay, 5000, 1050, 0, 0, 0, 0, "", ""});
   TExportWorkSheet& a5 = SectionSheet("A5");
   AddRow(a5, {300, 63, 200, 30, 100, 10});
   TExportWorkSheet& b1 = SectionSheet("B1");
-  AddRow(b1, {1, "12345678", "B1-1", kDay, 4000, 840, 600, 90, 400, 40, "4"});
+  AddRow(b1, {1, "12345679", "B1-1", kDay, 4000, 840, 600, 90, 400, 40, "4"});
   TExportWorkSheet& b2 = SectionSheet("B2");
-  AddRow(b2, {1, "12345678", "B2-1", kDay, 20000, 4200, 3000, 450, 2000, 200, "N", ""});
-  AddRow(b2, {2, "12345678", "B2-2", kDay, -1000, -210, 0, 0, 0, 0, "A", "A"});
+  AddRow(b2, {1, "12345679", "B2-1", kDay, 20000, 4200, 3000, 450, 2000, 200, "N", ""});
+  AddRow(b2, {2, "12345679", "B2-2", kDay, -1000, -210, 0, 0, 0, 0, "A", "A"});
   TExportWorkSheet& b3 = SectionSheet("B3");
   AddRow(b3, {1500, 315, 700, 105, 300, 30});
   Import();
 
   EXPECT_EQ(st.errors, Lines{"Neplatný údaj DPPD v ř.č.3 v sekci A2"});
   EXPECT_EQ(st.warnings, (Lines{
-                             "Nenalezen list Subjekt.",
                              "Vynechaný řádek č.4 v sekci A1 (chybí Ev.č.d.d.)",
                              "Kód státu vynechán z údaje Identifikace dodavatele (VAT ID) v ř.č.2 "
                              "v sekci A2",
@@ -367,6 +380,7 @@ TEST_F(Sections, FullStatement) {
                              "ř.č.2 v sekci A3",
                              "Záporná hodnota Základ daně 1 v ř.č.3 v sekci B2",
                              "Záporná hodnota Daň 1 v ř.č.3 v sekci B2",
+                             "Doklad do 10 000 Kč včetně daně v ř.č.3 v sekci A4 (patří do A5)",
                          }));
   const std::vector<Lines> columns = {
       {"2", "1", "0", "3"}, {"1", "0", "1", "2"}, {"1", "0", "0", "1"}, {"2", "0", "0", "2"},
@@ -428,12 +442,12 @@ TEST(ReleasingWorkbook, ReadsTheSameStatementAndLeavesNoRows) {
         AddRow(a4, {r});  // no key: skipped
         continue;
       }
-      AddRow(a4, {r, "12345678", "DOC-" + std::to_string(r), kDay, r * 1.25, r % 7 == 0 ? "x" : "21",
+      AddRow(a4, {r, "12345679", "DOC-" + std::to_string(r), kDay, r * 1.25, r % 7 == 0 ? "x" : "21",
                   0, 0, 0, 0, "0", r % 5 == 0 ? "?" : "N"});
     }
     TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
     AddRow(a1, {"heading"});
-    for (int r = 1; r <= 5000; ++r) AddRow(a1, {r, "87654321", "FV-" + std::to_string(r), kDay, 10, "4"});
+    for (int r = 1; r <= 5000; ++r) AddRow(a1, {r, "87654326", "FV-" + std::to_string(r), kDay, 10, "4"});
   };
   TStatement kept, released;
   released.release_workbook = true;
@@ -460,7 +474,7 @@ TEST(ReleasingWorkbook, ReadsTheSameStatementAndLeavesNoRows) {
   EXPECT_TRUE(same(released.records.a1, kept.records.a1));
   EXPECT_FALSE(kept.errors.empty());
 
-  ASSERT_EQ(released.workbook.Sheets.Count(), 2);
+  ASSERT_EQ(released.workbook.Sheets.Count(), 4);  // and the filer's header and subject
   EXPECT_EQ(released.workbook.Sheets.Items(0).Name, "A4");
   EXPECT_EQ(released.workbook.Sheets.Items(0).Rows.Count(), 0);
   EXPECT_EQ(released.workbook.Sheets.Items(1).Rows.Count(), 0);

@@ -45,6 +45,12 @@ std::string TExportCell::AsText(const TWorkbook& book) const {
   }
 }
 
+std::string TExportCell::DayText(const TWorkbook& book) const {
+  if (kind_ == CellKind::DateTime && book.Format(format_).date_kind != DateTextKind::TimeOnly)
+    return DateTimeText(u_.number, DateTextKind::DateOnly, false);
+  return AsText(book);
+}
+
 const TExportCell& TExportCells::Items(int j) const {
   if (j < 0 || j >= Count()) throw EListIndexError(j);
   return cells_[static_cast<std::size_t>(j)];

@@ -56,6 +56,9 @@ class TExportCell {
   std::uint32_t FormatIndex() const { return format_; }
   std::string_view FormatCode(const TWorkbook& book) const;
   std::string AsText(const TWorkbook& book) const;
+  // The day a date or date-time cell stands for, "yyyy-mm-dd", whatever time it holds or its
+  // format shows; the text of AsText for every other cell (a time-only format included).
+  std::string DayText(const TWorkbook& book) const;
 
   // Writers, used by the readers through TWorkbook (which knows the format table and Date1904).
   void SetEmpty(std::uint32_t format = 0) { kind_ = CellKind::Empty, u_.number = 0, format_ = format; }

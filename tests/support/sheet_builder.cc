@@ -16,6 +16,8 @@ void Fill(TWorkbook& book, TExportCell& cell, const Lit& value) {
     book.SetNumber(cell, *i, 0);
   } else if (auto* dt = std::get_if<Date>(&value)) {
     book.SetDateTime(cell, dt->serial, book.BuiltinFormat(14));
+  } else if (auto* dtt = std::get_if<DateTime>(&value)) {
+    book.SetDateTime(cell, dtt->serial, book.BuiltinFormat(22));
   } else {
     cell.SetEmpty();
   }
@@ -33,7 +35,45 @@ void SetCell(TExportWorkSheet& sheet, int column, int row, const Lit& value) {
   Fill(sheet.Book(), sheet.FindCreateCell(column, row, CellKind::Empty), value);
 }
 
+void AddLabelledSheet(TWorkbook& book, const char* name, const std::vector<Lit>& values) {
+  TExportWorkSheet& sheet = book.AddSheet(name);
+  AddRow(sheet, {"Položka", "Hodnota"});
+  for (const Lit& v : values) {
+    const int row = sheet.Rows.Count();
+    SetCell(sheet, 0, row, "popisek");
+    SetCell(sheet, 1, row, v);
+  }
+}
+
+const std::vector<std::string>& MissingFilerErrors() {
+  static const std::vector<std::string> errors = {
+      "Chybí Druh hlášení (B, O, N, E) (ř.č.2) na listu Hlavička",
+      "Chybí Rok (ř.č.3) na listu Hlavička",
+      "Chybí Měsíc (ř.č.5) nebo Čtvrtletí (ř.č.4) na listu Hlavička",
+      "Chybí Typ subjektu (P, F) (ř.č.2) na listu Subjekt",
+      "Chybí DIČ (ř.č.3) na listu Subjekt",
+      "Chybí Kód finančního úřadu (ř.č.4) na listu Subjekt",
+  };
+  return errors;
+}
+
+void AddSoundFiler(TWorkbook& book) {
+  // Rows 2 … 6 of the header: a regular statement for January 2016, filed today.
+  AddLabelledSheet(book, "Hlavička", {"B", 2016, Blank{}, 1});
+  AddLabelledSheet(book, "Subjekt",
+                   {"P", kFilerDic, "451", "Filer s.r.o.", Blank{}, Blank{}, Blank{}, "Praha",
+                    "Dlouhá", "3", "12", "11000", "ČESKÁ REPUBLIKA", Blank{}, Blank{}, Blank{},
+                    Blank{}, Blank{}, Blank{}, Blank{}, Blank{}, "Jana", "Nováková",
+                    "jednatelka"});
+}
+
 void ImportInMemory(TStatement& st) {
+  bool header = false, subject = false;
+  for (int i = 0; i < st.workbook.Sheets.Count(); ++i) {
+    header = header || st.workbook.Sheets.Items(i).Name == "Hlavička";
+    subject = subject || st.workbook.Sheets.Items(i).Name == "Subjekt";
+  }
+  if (!header && !subject) AddSoundFiler(st.workbook);
   BeginImport(st);
   ReadLoadedWorkbook(st);
 }

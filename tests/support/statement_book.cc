@@ -30,6 +30,14 @@ class Filler {
   lxw_worksheet* sheet_;
 };
 
+// A partner's DIČ with a valid check digit, one of 97.
+std::string PartnerDic(int n) {
+  std::string digits = std::to_string(2559664 + n % 97 * 100);
+  int sum = 0;
+  for (std::size_t i = 0; i < 7; ++i) sum += (digits[i] - '0') * static_cast<int>(8 - i);
+  return digits + static_cast<char>('0' + (11 - sum % 11) % 10);
+}
+
 }  // namespace
 
 void WriteStatementWorkbook(const std::string& path, const StatementSpec& s) {
@@ -42,13 +50,25 @@ void WriteStatementWorkbook(const std::string& path, const StatementSpec& s) {
   } else {
     header.Number(3, 1, s.quarter);
   }
-  header.Date(5, 1, s.year + (s.month == 12 ? 1 : 0), s.month % 12 + 1, 10);
+  // Filed on the 10th of the month after the period.
+  const int last_month = s.month > 0 ? s.month : s.quarter * 3;
+  header.Date(5, 1, s.year + (last_month == 12 ? 1 : 0), last_month % 12 + 1, 10);
 
+  // A legal entity files for months, so a quarter's statement is a natural person's.
+  const bool person = s.month == 0;
   Filler subject(book, "Subjekt");
-  subject.Text(1, 1, "P");
+  subject.Text(1, 1, person ? "F" : "P");
   subject.Text(2, 1, s.dic);
   subject.Text(3, 1, "451");
-  subject.Text(4, 1, "Klient " + s.dic + " s.r.o.");
+  if (person) {
+    subject.Text(6, 1, "Klientová");
+    subject.Text(7, 1, "Jana");
+  } else {
+    subject.Text(4, 1, "Klient " + s.dic + " s.r.o.");
+    subject.Text(22, 1, "Jana");
+    subject.Text(23, 1, "Nováková");
+    subject.Text(24, 1, "jednatelka");
+  }
   subject.Text(8, 1, "Praha");
   subject.Text(9, 1, "Vinohradská");
   subject.Text(10, 1, "12");
@@ -69,7 +89,7 @@ void WriteStatementWorkbook(const std::string& path, const StatementSpec& s) {
     const double base = 10000 + (n * 37 % 9000) + (n % 100) / 100.0;
     const double tax = static_cast<long long>(base * 21 + 0.5) / 100.0;
     f.Number(n, 0, n);
-    const std::string partner = std::to_string(25596641 + n % 97 * 1000);
+    const std::string partner = PartnerDic(n);
     f.Text(n, 1, in_a4 && n == 1 && s.invalid_dic ? "12AB" : partner);
     f.Text(n, 2, (in_a4 ? "FV" : "FP") + std::to_string(s.year) + "-" + std::to_string(n));
     f.Date(n, 3, s.year, month, 1 + n % 28);
