@@ -54,6 +54,9 @@ labelled("Hlavička", [
     ["Datum 3", None],
     ["Datum zjištění (následné KH)", None],
     ["Č.j. výzvy (následné KH)", None],
+    ["Odpověď na výzvu (B, P)", None],
+    ["Období od", None],
+    ["Období do", None],
 ])
 labelled("Subjekt", [
     ["Typ subjektu", "P"],
