@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (args.size() > 1 && args[1] == "--version") {
-    std::fputs("vestrano 1.00\n", stdout);
+    std::fputs("vestrano " VESTRANO_VERSION "\n", stdout);
     return 0;
   }
   vestrano::InstallQtTranslations(app, QLocale::system());

@@ -28,7 +28,7 @@
 namespace vestrano {
 
 namespace {
-const char kVersion[] = "1.00";
+const char kVersion[] = VESTRANO_VERSION;
 const QString kCaption = QString("Vestrano v") + kVersion;
 const char kWineFonts[] = "/usr/share/wine/fonts/";
 

@@ -163,7 +163,7 @@ std::optional<int> Parse(int argc, char** argv, Options& o) {
         std::fputs(kUsage, stdout);
         return 0;
       } else if (a == "--version") {
-        std::puts("vestrano-cli 1.00");
+        std::puts("vestrano-cli " VESTRANO_VERSION);
         return 0;
       } else if (OptionValue(a, {"-o", "--output"}, argc, argv, i, o.output, missing) ||
                  OptionValue(a, {"--output-dir"}, argc, argv, i, o.output_dir, missing) ||

@@ -380,7 +380,7 @@ TFilingDocument BuildFilingDocument(const TFilingData& data) {
   const TStatementRecords& r = data.records;
   TFilingDocument doc;
   AppendLine(doc, R"(<?xml version="1.0" encoding="UTF-8"?>)");
-  AppendLine(doc, R"(<Pisemnost nazevSW="Vestrano" verzeSW="1.00">)");
+  AppendLine(doc, "<Pisemnost nazevSW=\"Vestrano\" verzeSW=\"" VESTRANO_VERSION "\">");
   AppendLine(doc, R"(<DPHKH1 verzePis="01.02">)");
   AppendLine(doc, VetaD(data.header), " (list Hlavička)");
   AppendLine(doc, VetaP(data.subject), " (list Subjekt)");
