@@ -8,8 +8,10 @@
 #include <utility>
 
 #include "data/date_text.h"
+#include "data/decimal.h"
 #include "data/field_rules.h"
 #include "data/layout.h"
+#include "data/section_c.h"
 #include "data/text.h"
 
 namespace vestrano {
@@ -17,60 +19,6 @@ namespace vestrano {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-
-// ---- Escaping -----------------------------------------------------------------------------
-
-// ---- Amounts ------------------------------------------------------------------------------
-
-// "-12.5" style text of n / 100, n a decimal digit string without sign.
-std::string HundredthsText(bool negative, std::string n) {
-  const std::size_t first = n.find_first_not_of('0');
-  if (first == std::string::npos) return "0";
-  n.erase(0, first);
-  if (n.size() < 3) n.insert(0, 3 - n.size(), '0');
-  std::string integer = n.substr(0, n.size() - 2);
-  std::string fraction = n.substr(n.size() - 2);
-  while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
-  std::string out = negative ? "-" : "";
-  out += integer;
-  if (!fraction.empty()) out += "." + fraction;
-  return out;
-}
-
-// Adds one to a decimal digit string.
-void Increment(std::string& digits) {
-  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-    if (*it != '9') {
-      ++*it;
-      return;
-    }
-    *it = '0';
-  }
-  digits.insert(digits.begin(), '1');
-}
-
-// Doubles a decimal digit string.
-void Double(std::string& digits) {
-  int carry = 0;
-  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-    const int d = (*it - '0') * 2 + carry;
-    *it = static_cast<char>('0' + d % 10);
-    carry = d / 10;
-  }
-  if (carry) digits.insert(digits.begin(), '1');
-}
-
-std::string U128Text(unsigned __int128 v) {
-  if (v == 0) return "0";
-  std::string out;
-  while (v != 0) {
-    out.insert(out.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
-    v /= 10;
-  }
-  return out;
-}
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // ---- Elements -----------------------------------------------------------------------------
 
@@ -188,27 +136,9 @@ std::string RowElement(std::string_view element, const R& record) {
 }
 
 std::string VetaC(const tDataTotals& t) {
-  using S = TotalSlot;
-  struct Sum {
-    const char* name;
-    std::initializer_list<S> slots;
-  };
-  const Sum kSums[] = {
-      {"obrat23", {S::A4_zakl_dane1, S::A5_zakl_dane1}},
-      {"obrat5", {S::A4_zakl_dane2, S::A5_zakl_dane2, S::A4_zakl_dane3, S::A5_zakl_dane3}},
-      {"pln23", {S::B2_zakl_dane1, S::B3_zakl_dane1}},
-      {"pln5", {S::B2_zakl_dane2, S::B2_zakl_dane3, S::B3_zakl_dane2, S::B3_zakl_dane3}},
-      {"pln_rez_pren", {S::A1_zakl_dane1}},
-      {"rez_pren23", {S::B1_zakl_dane1}},
-      {"rez_pren5", {S::B1_zakl_dane2, S::B1_zakl_dane3}},
-      {"celk_zd_a2", {S::A2_zakl_dane1, S::A2_zakl_dane2, S::A2_zakl_dane3}},
-  };
   TElement e("VetaC");
-  for (const Sum& sum : kSums) {
-    long double total = 0;
-    for (S slot : sum.slots) total += static_cast<long double>(t[slot]);
-    e.Attr(sum.name, FilingTotal(total));
-  }
+  for (const SectionCLine& line : SectionCLines())
+    e.Attr(line.attribute, FilingTotal(SectionCValue(line, t)));
   return std::move(e).Close();
 }
 
@@ -283,78 +213,17 @@ std::string EscapeXml(std::string_view value) {
 }
 
 std::optional<std::string> FilingAmount(std::string_view s) {
-  std::size_t i = 0;
-  const std::size_t n = s.size();
-  while (i < n && s[i] == ' ') ++i;
-  bool negative = false;
-  if (i < n && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  std::string digits;  // integer digits, then fraction digits
-  long long fraction_digits = 0;
-  bool mantissa = false;
-  while (i < n && IsDigit(s[i])) digits += s[i++], mantissa = true;
-  if (i < n && (s[i] == ',' || s[i] == '.')) {
-    ++i;
-    mantissa = true;
-    while (i < n && IsDigit(s[i])) digits += s[i++], ++fraction_digits;
-  }
-  if (!mantissa) return std::nullopt;
-  long long exponent = 0;
-  if (i < n && (s[i] == 'e' || s[i] == 'E')) {
-    ++i;
-    bool exponent_negative = false;
-    if (i < n && (s[i] == '+' || s[i] == '-')) exponent_negative = s[i++] == '-';
-    if (i >= n || !IsDigit(s[i])) return std::nullopt;
-    // Saturates: an exponent this large leaves either zero or a value no amount can have.
-    while (i < n && IsDigit(s[i])) exponent = std::min(exponent * 10 + (s[i++] - '0'), 1'000'000LL);
-    if (exponent_negative) exponent = -exponent;
-  }
-  while (i < n && s[i] == ' ') ++i;
-  if (i != n) return std::nullopt;
-
-  const std::size_t first = digits.find_first_not_of('0');
-  if (first == std::string::npos) return "0";
-  digits.erase(0, first);
-  // The value times 100 is digits × 10^scale.
-  const long long scale = exponent - fraction_digits + 2;
-  if (scale >= 0) {
-    if (static_cast<long long>(digits.size()) + scale > 1000) return std::nullopt;
-    digits.append(static_cast<std::size_t>(scale), '0');
-    return HundredthsText(negative, std::move(digits));
-  }
-  const long long dropped = -scale;
-  if (dropped > static_cast<long long>(digits.size())) return "0";
-  const std::size_t keep = digits.size() - static_cast<std::size_t>(dropped);
-  const bool round_up = digits[keep] >= '5';  // half away from zero
-  digits.resize(keep);
-  if (digits.empty()) digits.push_back('0');
-  if (round_up) Increment(digits);
-  return HundredthsText(negative, std::move(digits));
+  const std::optional<DecimalNumber> d = ParseDecimal(s);
+  if (!d) return std::nullopt;
+  const std::optional<Hundredths> h = RoundToHundredths(*d);
+  if (!h) return std::nullopt;
+  return PlainText(*h);
 }
-
-// The exact split below takes the whole significand into 64 bits.
-static_assert(std::numeric_limits<long double>::digits <= 64);
 
 std::string FilingTotal(long double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
-  const bool negative = std::signbit(value);
-  int e = 0;
-  const long double m = std::frexp(std::fabs(value), &e);  // value = m × 2^e, m in [0.5, 1)
-  // The 64-bit significand as an integer: |value| = significand × 2^shift, exactly.
-  const auto significand = static_cast<std::uint64_t>(std::ldexp(m, 64));
-  const int shift = e - 64;
-  if (shift >= 0) {
-    std::string digits = U128Text(significand) + "00";
-    for (int k = 0; k < shift; ++k) Double(digits);
-    return HundredthsText(negative, std::move(digits));
-  }
-  const int s = -shift;
-  if (s >= 72) return "0";  // significand × 100 < 2^71: below half a hundredth
-  const unsigned __int128 hundred = static_cast<unsigned __int128>(significand) * 100;
-  unsigned __int128 q = hundred >> s;
-  const unsigned __int128 r = hundred - (q << s);
-  if (r >= (static_cast<unsigned __int128>(1) << (s - 1))) ++q;  // half away from zero
-  return HundredthsText(negative, U128Text(q));
+  return PlainText(RoundToHundredths(value));
 }
 
 std::string WithXmlExtension(const std::string& name) {

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "data/section_c.h"
+
 namespace vestrano {
 
 namespace {
@@ -14,16 +16,8 @@ const char* const kSubtotalKeys[] = {
     "B1-Základ daně 1", "B1-Daň 1", "B1-Základ daně 2", "B1-Daň 2", "B1-Základ daně 3", "B1-Daň 3",
     "B2-Základ daně 1", "B2-Daň 1", "B2-Základ daně 2", "B2-Daň 2", "B2-Základ daně 3", "B2-Daň 3",
     "B3-Základ daně 1", "B3-Daň 1", "B3-Základ daně 2", "B3-Daň 2", "B3-Základ daně 3", "B3-Daň 3",
-    "C-A2 celkem z.daně",
-    "C-A4+A5 celkem z.daně z.s.",
-    "C-A4+A5 celkem z.daně s.s.",
-    "C-B2+B3 celkem z.daně z.s.",
-    "C-B2+B3 celkem z.daně s.s.",
-    "C-A1 celkem z.daně",
-    "C-B1 celkem z.daně z.s.",
-    "C-B1 celkem z.daně s.s.",
 };
-static_assert(sizeof(kSubtotalKeys) / sizeof(kSubtotalKeys[0]) == 46);
+static_assert(sizeof(kSubtotalKeys) / sizeof(kSubtotalKeys[0]) == 38);
 }  // namespace
 
 TStatsGrid::TStatsGrid() {
@@ -35,6 +29,7 @@ TStatsGrid::TStatsGrid() {
 TSubtotalsList::TSubtotalsList() {
   lines.reserve(46);
   for (const char* key : kSubtotalKeys) lines.emplace_back(key, "0");
+  for (const SectionCLine* line : SectionCLinesListed()) lines.emplace_back(line->key, "0");
 }
 
 void TSubtotalsList::Set(const std::string& key, std::string value) {

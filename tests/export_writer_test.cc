@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "data/date_text.h"
+#include "data/section_c.h"
 #include "export/xml_writer.h"
 #include "fixtures/export/full_statement.h"
+#include "import/sections.h"
+#include "import/statement.h"
 
 namespace vestrano {
 namespace {
@@ -405,6 +408,38 @@ TEST(ExportWriter, SectionCSumsTheSlotsInTheFilingForm) {
   EXPECT_EQ(LineOf(BuildDocument(s.Filing()), "VetaC"),
             R"(<VetaC obrat23="1234.5" obrat5="0" pln23="1000000000000000" pln5="0.05" )"
             R"(pln_rez_pren="-20.1" rez_pren23="1500" rez_pren5="3" celk_zd_a2="111" />)");
+}
+
+// The pane's C lines and the document's VetaC come from one table: the same slots added in the
+// same order, so they agree even where the order of adding would show (sums near 17 digits).
+TEST(ExportWriter, SectionCLinesAndVetaCAgree) {
+  TStatement st;
+  using S = TotalSlot;
+  const std::pair<TotalSlot, double> values[] = {
+      // B2₂ + B2₃ + B3₂ + B3₃ ends in ,03; B2₂ + B3₂ + B2₃ + B3₃ would end in ,05.
+      {S::B2_zakl_dane2, 9e16},              {S::B2_zakl_dane3, 0.01},
+      {S::B3_zakl_dane2, 9e16},              {S::B3_zakl_dane3, 0.03},
+      {S::A4_zakl_dane2, 12345678901234.56}, {S::A5_zakl_dane2, -0.005},
+      {S::A4_zakl_dane3, 87654321098765.44}, {S::A5_zakl_dane3, 0.015},
+      {S::A2_zakl_dane1, 1e15},              {S::A2_zakl_dane2, 0.1},
+      {S::A2_zakl_dane3, 0.2},               {S::B1_zakl_dane2, -99999999999999.99},
+  };
+  for (auto [slot, value] : values) st.totals[slot] = value;
+  WriteSectionCLines(st);
+  const std::string doc = BuildDocument(st.Filing());
+  for (const SectionCLine& line : SectionCLines()) {
+    // "1 234,50 CZK" → "1234.5", the filing's form.
+    std::string shown = st.subtotals.Get(line.key);
+    shown.erase(shown.size() - 4);
+    std::string plain;
+    for (char c : shown)
+      if (c != ' ') plain += c == ',' ? '.' : c;
+    while (plain.back() == '0') plain.pop_back();
+    if (plain.back() == '.') plain.pop_back();
+    EXPECT_NE(doc.find(std::string(" ") + line.attribute + "=\"" + plain + "\""),
+              std::string::npos)
+        << line.key << " shows " << st.subtotals.Get(line.key) << "\n" << LineOf(doc, "VetaC");
+  }
 }
 
 TEST(ExportWriter, AcceptedValuesInTheirNormalFormRejectedOnesAsStored) {
