@@ -279,6 +279,11 @@ int main(int argc, char** argv) {
   settings.no_validate = o.no_validate;
   settings.json = o.json;
   if (error = cli::FindCollision(workbooks, settings); !error.empty()) return UsageError(error);
+  // Nothing is read or written when one of the files to write may not be.
+  if (error = cli::CheckOutputs(workbooks, settings); !error.empty()) {
+    std::fprintf(stderr, "vestrano-cli: %s\n", error.c_str());
+    return 2;
+  }
   for (const auto* dir : {&settings.output_dir, &settings.report_dir}) {
     if (!*dir) continue;
     std::error_code ec;
