@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -255,8 +256,12 @@ int main(int argc, char** argv) {
       return 2;
     }
     if (bar) bar->Finish();
-    const std::string text = cli::DumpJson(book);
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    cli::WriteDumpJson(
+        book, [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); });
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      std::fprintf(stderr, "vestrano-cli: cannot write the dump: %s\n", std::strerror(errno));
+      return 2;
+    }
     return 0;
   }
 
