@@ -53,7 +53,9 @@ const char kUsage[] =
     "                schema check or the check was skipped;\n"
     "             1  the run ended, but the data has errors, or the schema check did not pass\n"
     "                (invalid, or it could not be completed);\n"
-    "             2  usage error, or the import or export failed.\n"
+    "             2  usage error, an output that is no place for a document (a device, a\n"
+    "                pipe, a folder, an input of the run, a write-protected file), or the\n"
+    "                import or export failed.\n"
     "With several workbooks the exit status is the highest of theirs.\n";
 
 struct Options {
