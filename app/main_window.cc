@@ -18,6 +18,7 @@
 #include <QTranslator>
 #include <optional>
 
+#include "export/atomic_file.h"
 #include "export/export.h"
 #include "export/schema_check.h"
 #include "export/xml_writer.h"
@@ -266,7 +267,15 @@ QString TMainApp::SaveName() {
     if (chosen.isEmpty()) return {};
     const QString path = QFile::decodeName(
         WithXmlExtension(LocalPath(QFileInfo(chosen).absoluteFilePath())).c_str());
-    if (!QFileInfo::exists(path)) return path;
+    // Only where a document belongs: a device, a folder, the workbook itself or a
+    // write-protected file is refused with its reason, and the dialog comes back.
+    const TOutputTarget target = CheckOutputTarget(LocalPath(path), {LocalPath(imported_)});
+    if (!target.problem.empty()) {
+      dialogs_->Error(this, U("Export XML"), Q(target.problem));
+      offered = path;
+      continue;
+    }
+    if (!target.exists) return path;
     const QString question =
         U("Soubor „%1“ již existuje. Chcete jej nahradit?").arg(QFileInfo(path).fileName());
     if (dialogs_->AskYesNo(this, U("Export XML"), question)) return path;

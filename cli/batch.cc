@@ -134,6 +134,30 @@ std::string FindCollision(const std::vector<std::string>& workbooks, const RunSe
   return {};
 }
 
+std::string CheckOutputs(const std::vector<std::string>& workbooks, const RunSettings& s) {
+  std::vector<std::string> inputs = workbooks;
+  if (!s.schema.empty()) inputs.push_back(s.schema);
+  for (const auto& [option, dir] :
+       {std::pair{"--output-dir", &s.output_dir}, std::pair{"--report-dir", &s.report_dir}}) {
+    std::error_code ec;
+    if (*dir && fs::exists(Absolute(**dir, s.start_directory), ec) &&
+        !fs::is_directory(Absolute(**dir, s.start_directory), ec))
+      return std::string(option) + " names " + **dir + ", which is not a folder";
+  }
+  auto judge = [&](const std::string& path, bool named) -> std::string {
+    std::error_code ec;
+    if (!named && !fs::is_directory(fs::path(path).parent_path(), ec)) return {};
+    return CheckOutputTarget(path, inputs).problem;
+  };
+  for (const std::string& w : workbooks) {
+    if (!s.no_export)
+      if (std::string e = judge(XmlPathOf(w, s), s.output.has_value()); !e.empty()) return e;
+    if (s.report_dir)
+      if (std::string e = judge(ReportPathOf(w, s), false); !e.empty()) return e;
+  }
+  return {};
+}
+
 std::string PeriodText(const tDataHeader& h) {
   const std::optional<TFilingPeriod> period = FilingPeriod(h);
   if (!period || h.rok.empty()) return "-";

@@ -43,6 +43,13 @@ std::string ReportPathOf(const std::string& workbook, const RunSettings& setting
 // The usage error when two workbooks would write the same file (XML or report); empty otherwise.
 std::string FindCollision(const std::vector<std::string>& workbooks, const RunSettings& settings);
 
+// The first reason why the run may not write one of its files (the XML or the text report of a
+// workbook, each judged by CheckOutputTarget against every workbook and the schema as inputs);
+// empty when it may write them all. Files in a folder that is not there yet are judged once it
+// is: a folder named for --output-dir or --report-dir is made before the run, and a workbook
+// whose folder is missing fails on its own. -o is always judged.
+std::string CheckOutputs(const std::vector<std::string>& workbooks, const RunSettings& settings);
+
 struct WorkbookOutcome {
   std::string file;    // as given, or as found in a folder
   int status = 0;      // the exit status a run on this workbook alone gives

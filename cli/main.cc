@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -52,7 +53,9 @@ const char kUsage[] =
     "                schema check or the check was skipped;\n"
     "             1  the run ended, but the data has errors, or the schema check did not pass\n"
     "                (invalid, or it could not be completed);\n"
-    "             2  usage error, or the import or export failed.\n"
+    "             2  usage error, an output that is no place for a document (a device, a\n"
+    "                pipe, a folder, an input of the run, a write-protected file), or the\n"
+    "                import or export failed.\n"
     "With several workbooks the exit status is the highest of theirs.\n";
 
 struct Options {
@@ -255,8 +258,12 @@ int main(int argc, char** argv) {
       return 2;
     }
     if (bar) bar->Finish();
-    const std::string text = cli::DumpJson(book);
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    cli::WriteDumpJson(
+        book, [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); });
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      std::fprintf(stderr, "vestrano-cli: cannot write the dump: %s\n", std::strerror(errno));
+      return 2;
+    }
     return 0;
   }
 
@@ -279,6 +286,11 @@ int main(int argc, char** argv) {
   settings.no_validate = o.no_validate;
   settings.json = o.json;
   if (error = cli::FindCollision(workbooks, settings); !error.empty()) return UsageError(error);
+  // Nothing is read or written when one of the files to write may not be.
+  if (error = cli::CheckOutputs(workbooks, settings); !error.empty()) {
+    std::fprintf(stderr, "vestrano-cli: %s\n", error.c_str());
+    return 2;
+  }
   for (const auto* dir : {&settings.output_dir, &settings.report_dir}) {
     if (!*dir) continue;
     std::error_code ec;

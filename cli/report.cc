@@ -1,5 +1,7 @@
 #include "cli/report.h"
 
+#include <functional>
+
 #include "cli/json.h"
 #include "data/text.h"
 
@@ -109,8 +111,17 @@ std::string ReportJson(const TStatement& st, const RunReport& report) {
   return out;
 }
 
-std::string DumpJson(const TWorkbook& book) {
+void WriteDumpJson(const TWorkbook& book, const std::function<void(std::string_view)>& write) {
+  // Handed on in pieces as the model is walked, so that the dump never holds more than a piece
+  // besides the model: a text many cells share would otherwise be copied once for each of them.
+  constexpr std::size_t kPiece = 1 << 16;
   std::string out = "{\"date1904\": ";
+  auto flush = [&](bool always) {
+    if (always || out.size() >= kPiece) {
+      write(out);
+      out.clear();
+    }
+  };
   out += book.Date1904 ? "true" : "false";
   out += ",\n \"sheets\": [";
   for (int s = 0; s < book.Sheets.Count(); ++s) {
@@ -130,12 +141,19 @@ std::string DumpJson(const TWorkbook& book) {
         if (std::string_view code = cell.FormatCode(book); !code.empty())
           out += ", \"format\": " + JsonString(code);
         out += "}";
+        flush(false);
       }
       out += "]";
     }
     out += "]}";
   }
   out += "]}\n";
+  flush(true);
+}
+
+std::string DumpJson(const TWorkbook& book) {
+  std::string out;
+  WriteDumpJson(book, [&](std::string_view piece) { out += piece; });
   return out;
 }
 

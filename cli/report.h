@@ -1,7 +1,9 @@
 #pragma once
 // The command line's reports: the result panes as text or JSON, and the workbook model dump.
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "export/export.h"
 #include "import/statement.h"
@@ -18,6 +20,8 @@ std::string ReportText(const TStatement& st, const RunReport& report);
 // The JSON report: one object on one line.
 std::string ReportJson(const TStatement& st, const RunReport& report);
 const char* VerdictName(Verdict v);  // "valid", "invalid", "not-run"
-std::string DumpJson(const TWorkbook& book);
+// The workbook model as JSON, handed to write in pieces as the model is walked.
+void WriteDumpJson(const TWorkbook& book, const std::function<void(std::string_view)>& write);
+std::string DumpJson(const TWorkbook& book);  // the same in one string (tests)
 
 }  // namespace vestrano::cli

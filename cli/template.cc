@@ -1,7 +1,6 @@
 #include "cli/template.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cerrno>
@@ -14,6 +13,7 @@
 #include "data/layout.h"
 #include "data/records.h"
 #include "data/text.h"
+#include "export/atomic_file.h"
 
 namespace vestrano::cli {
 
@@ -275,36 +275,20 @@ void TemplateWorkbook::Close() {
 }
 
 void WriteTemplate(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  if (fs::exists(fs::symlink_status(path, ec))) Fail(path, "soubor už existuje a nebude přepsán");
-  std::string folder = fs::path(path).parent_path().string();
-  if (folder.empty()) folder = ".";
-  // Written under a temporary name beside the target and renamed at the end, so that a failure
-  // leaves no half-written workbook behind.
-  std::string temp = folder + "/.vestrano-XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) Fail(path, std::strerror(errno));
-  ::close(fd);
-  temp = name.data();
-  ::unlink(temp.c_str());  // the library creates it anew, with the usual permissions
-  try {
-    TemplateWorkbook book(temp, path);
-    book.Close();
-  } catch (const std::runtime_error&) {
-    ::unlink(temp.c_str());
-    throw;
-  }
-  // link() refuses an existing target, so a file that appeared meanwhile is not overwritten;
-  // rename() serves where the file system has no links.
-  int error = ::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
-  if (error == EPERM || error == ENOTSUP)
-    error = ::rename(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
-  ::unlink(temp.c_str());
-  if (error != 0)
-    Fail(path, error == EEXIST ? "soubor už existuje a nebude přepsán" : std::strerror(error));
+  const TOutputTarget target = CheckOutputTarget(path);
+  // A filled workbook is never overwritten, not even through a link.
+  struct stat st {};
+  const bool file_there =
+      target.exists && ::stat(target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (file_there || (target.problem.empty() && target.path != path))
+    Fail(path, "soubor už existuje a nebude přepsán");
+  if (!target.problem.empty()) throw std::runtime_error(target.problem);
+  // Written unnamed beside the target and named at the end, so that a failure or a killed run
+  // leaves no half-written workbook behind; the library opens the file by its path.
+  TPendingFile file(path, NewFileMode());
+  TemplateWorkbook book(file.Path(), path);
+  book.Close();
+  file.Publish(false);
 }
 
 }  // namespace vestrano::cli

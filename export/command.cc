@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -38,14 +39,26 @@ class TFd {
   int fd_ = -1;
 };
 
+// What one stream of the program gave: kept up to the cap, counted past it.
+struct TCapture {
+  std::string& out;
+  std::uint64_t& dropped;
+  std::size_t cap;
+  void Add(const char* data, std::size_t n) {
+    const std::size_t room = cap - std::min(cap, out.size());
+    out.append(data, std::min(n, room));
+    if (n > room) dropped += n - room;
+  }
+};
+
 // Reads what is available from the non-blocking fd into out (a bounded number of chunks, so
 // that a chatty program cannot keep the caller from its deadline); closes fd at its end.
-void ReadAvailable(TFd& fd, std::string& out) {
+void ReadAvailable(TFd& fd, TCapture out) {
   char buffer[65536];
   for (int chunk = 0; chunk < 16; ++chunk) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n > 0) {
-      out.append(buffer, static_cast<std::size_t>(n));
+      out.Add(buffer, static_cast<std::size_t>(n));
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -91,8 +104,11 @@ struct TSpawnSetup {
 }  // namespace
 
 TCommandResult RunCommand(const std::vector<std::string>& argv,
-                          const std::string& working_directory, std::chrono::milliseconds timeout) {
+                          const std::string& working_directory, std::chrono::milliseconds timeout,
+                          std::size_t max_output) {
   TCommandResult result;
+  const TCapture out{result.out, result.out_dropped, max_output};
+  const TCapture err{result.err, result.err_dropped, max_output};
   if (argv.empty()) {
     result.failure = "no program given";
     return result;
@@ -157,8 +173,8 @@ TCommandResult RunCommand(const std::vector<std::string>& argv,
     const int n = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 1000)));
     if (n < 0 && errno != EINTR) break;
     if (n <= 0) continue;
-    if (fds[0].revents) ReadAvailable(out_read, result.out);
-    if (fds[1].revents) ReadAvailable(err_read, result.err);
+    if (fds[0].revents) ReadAvailable(out_read, out);
+    if (fds[1].revents) ReadAvailable(err_read, err);
   }
   if (!reaped) {
     ::kill(-pid, SIGKILL);
@@ -166,11 +182,11 @@ TCommandResult RunCommand(const std::vector<std::string>& argv,
     }
   }
   // Keep what was written before the end, without waiting for anything that still holds a pipe.
-  for (auto [fd, out] : {std::pair{&out_read, &result.out}, std::pair{&err_read, &result.err}}) {
-    std::size_t before = std::string::npos;
-    while (fd->get() >= 0 && out->size() != before) {
-      before = out->size();
-      ReadAvailable(*fd, *out);
+  for (auto [fd, capture] : {std::pair{&out_read, &out}, std::pair{&err_read, &err}}) {
+    std::uint64_t before = ~std::uint64_t{0};
+    while (fd->get() >= 0 && capture->out.size() + capture->dropped != before) {
+      before = capture->out.size() + capture->dropped;
+      ReadAvailable(*fd, *capture);
     }
   }
   if (!result.timed_out && WIFEXITED(status)) {

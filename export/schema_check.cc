@@ -99,14 +99,14 @@ TSchemaCheck CheckSchema(const std::string& path, const std::string& start_direc
     folder = schema.parent_path().string();
     schema_name = schema.filename().string();
   }
-  const TCommandResult run =
-      RunCommand({validator, "val", "-e", "-s", schema_name, path}, folder, timeout);
+  const TCommandResult run = RunCommand({validator, "val", "-e", "-s", schema_name, path}, folder,
+                                        timeout, kMaxValidatorOutput);
   if (!run.started) {
     check.output =
         "Validátor " + validator + " nelze spustit ve složce " + folder + ": " + run.failure + ".";
     return check;
   }
-  check.output = run.out + run.err;
+  check.output = CapValidatorOutput(run.out + run.err, run.out_dropped + run.err_dropped);
   if (run.timed_out) {
     if (!check.output.empty() && check.output.back() != '\n') check.output += '\n';
     check.output += "Validátor neskončil do " + DurationText(timeout) + " a byl zastaven.";
@@ -119,6 +119,23 @@ TSchemaCheck CheckSchema(const std::string& path, const std::string& start_direc
     check.output += ".";
   }
   return check;
+}
+
+std::string CapValidatorOutput(std::string output, std::uint64_t dropped) {
+  if (output.size() <= kMaxValidatorOutput && dropped == 0) return output;
+  // Room for the closing line; whole lines only, so that no line is cut in two.
+  const std::size_t keep = kMaxValidatorOutput - 200;
+  std::size_t end = std::min(output.size(), keep);
+  if (end < output.size()) {
+    const std::size_t line_end = output.rfind('\n', end - 1);
+    end = line_end == std::string::npos ? end : line_end + 1;
+  }
+  dropped += output.size() - end;
+  output.resize(end);
+  if (!output.empty() && output.back() != '\n') output += '\n';
+  output += "Výpis validátoru byl zkrácen na 1 MB: " + std::to_string(dropped) +
+            " dalších bajtů bylo vynecháno.\n";
+  return output;
 }
 
 namespace {

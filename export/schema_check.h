@@ -2,6 +2,8 @@
 // The schema check of a written document: XMLStarlet's "val -e -s dphkh1_epo2.xsd P", started
 // directly, and the verdict read from its standard output.
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,9 @@ namespace vestrano {
 
 inline constexpr const char* kSchemaFileName = "dphkh1_epo2.xsd";
 inline constexpr std::chrono::milliseconds kValidatorTimeout{60'000};
+// At most this much of what the validator prints is kept (for the report, the JSON and the
+// window); a document with a few thousand faults is told in far less.
+inline constexpr std::size_t kMaxValidatorOutput = 1 << 20;
 
 // The validator on PATH: in each PATH folder in turn, "xmlstarlet" and then "xml". Empty when
 // there is none.
@@ -29,8 +34,15 @@ Verdict VerdictOf(const std::string& path, std::string_view out);
 
 struct TSchemaCheck {
   Verdict verdict = Verdict::NotRun;
-  std::string output;  // stdout then stderr, every byte; or why the check could not be completed
+  // stdout then stderr, every byte up to kMaxValidatorOutput (cut at a line's end, with a line
+  // that says so); or why the check could not be completed
+  std::string output;
 };
+
+// output cut to at most kMaxValidatorOutput bytes at the end of a line, with a line that says how
+// much was left out (dropped: bytes already left out before); output as it is when it fits and
+// nothing was dropped.
+std::string CapValidatorOutput(std::string output, std::uint64_t dropped);
 
 // Runs the validator on the document at the absolute path. A non-empty schema_file names the
 // schema outright (a relative one is taken from the current directory) and wins over the

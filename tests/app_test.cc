@@ -334,6 +334,36 @@ TEST_F(Window, SaveNameOverwriteQuestionAndVerdict) {
   EXPECT_TRUE(user->infos.isEmpty());
 }
 
+// A write-protected file is not offered for replacing: the window says why and the dialog comes
+// back; so does a name that leads to the workbook itself.
+TEST_F(Window, SaveRefusesAWriteProtectedFileAndTheWorkbook) {
+  TempDir dir;
+  const std::string workbook = dir / "kh.xlsx";
+  std::ifstream src(kExample.toStdString(), std::ios::binary);
+  std::ofstream(workbook, std::ios::binary) << src.rdbuf();
+  std::ofstream(dir / "podane.xml") << "the filing already sent";
+  std::filesystem::permissions(dir / "podane.xml", std::filesystem::perms::owner_read);
+  std::filesystem::create_symlink("kh.xlsx", dir / "odkaz.xml");
+  Import(QString::fromStdString(workbook));
+  user->save_answers = {QString::fromStdString(dir / "podane.xml"),
+                        QString::fromStdString(dir / "odkaz.xml")};
+  user->yes_no_answers = {true, true};
+  Click("Export1Btn");
+  EXPECT_TRUE(user->questions.isEmpty());
+  EXPECT_TRUE(user->infos.isEmpty());
+  const std::string refused = "Export XML | Nelze zapsat soubor ";
+  EXPECT_EQ(user->errors,
+            QStringList({QString::fromStdString(refused + (dir / "podane.xml") +
+                                                ": soubor je chráněn proti zápisu"),
+                         QString::fromStdString(refused + (dir / "odkaz.xml") +
+                                                ": je to týž soubor jako vstup " + workbook)}));
+  EXPECT_EQ(user->save_offers.size(), 3);  // offered again after each refusal, then cancelled
+  std::ifstream kept(dir / "podane.xml");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "the filing already sent");
+  EXPECT_EQ(std::filesystem::file_size(workbook),
+            std::filesystem::file_size(kExample.toStdString()));
+}
+
 TEST_F(Window, KeyboardAboutBoxAndCopying) {
   Import(kExample);
   // Enter on the focused button clicks it.

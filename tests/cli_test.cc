@@ -1,5 +1,6 @@
 // The command-line front end: options, exit statuses, and the reports.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -146,15 +147,56 @@ TEST(CliMainJob, MissingValidatorIsACheckNotCompleted) {
   EXPECT_TRUE(std::filesystem::exists(dir + "/kh.xml"));
 }
 
-TEST(CliMainJob, UnwritableOutputEndsTheRunWithTwo) {
-  const test::TempDir tmp("vestrano-cli-unwritable");
+// Every output option refuses a target that is no place for a document before anything is read
+// or written: exit 2, the reason on stderr, and the folder as it was.
+TEST(CliMainJob, OutputsThatAreNoPlaceForADocumentAreRefusedBeforeAnythingRuns) {
+  const test::TempDir tmp("vestrano-cli-targets");
   const std::string& dir = tmp.path();
+  std::filesystem::copy_file(Example(), dir + "/kh.xlsx");
   std::ofstream(dir + "/file") << "x";
-  auto r = RunProgram({CliPath(), "--json", "-o", dir + "/file/kh.xml", Example()});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(Has(r.out, "\"failure\": \"")) << r.out;
-  EXPECT_TRUE(Has(r.out, dir + "/file/kh.xml"));
-  EXPECT_TRUE(Has(r.out, "\"xml\": null"));
+  std::ofstream(dir + "/protected.xml") << "kept";
+  std::filesystem::permissions(dir + "/protected.xml", std::filesystem::perms::owner_read);
+  ASSERT_EQ(::mkfifo((dir + "/pipe.xml").c_str(), 0644), 0);
+  std::filesystem::create_directory(dir + "/reports");
+  ASSERT_EQ(::mkfifo((dir + "/reports/kh.txt").c_str(), 0644), 0);
+  const std::string kh = dir + "/kh.xlsx", fail = "vestrano-cli: Nelze zapsat soubor ";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"-o", dir + "/file/kh.xml", kh}, fail + dir + "/file/kh.xml: " + dir + "/file není složka"},
+      {{"-o", dir + "/missing/kh.xml", kh},
+       fail + dir + "/missing/kh.xml: složka " + dir + "/missing neexistuje"},
+      {{"-o", kh, kh}, fail + kh + ": je to týž soubor jako vstup " + kh},
+      {{"-o", dir + "/pipe.xml", kh},
+       fail + dir + "/pipe.xml: je to roura (FIFO), ne obyčejný soubor"},
+      {{"-o", dir + "/protected.xml", kh},
+       fail + dir + "/protected.xml: soubor je chráněn proti zápisu"},
+      {{"-o", dir + "/", kh}, fail + dir + "/: cesta končí lomítkem, název souboru v ní chybí"},
+      {{"--output-dir", dir + "/file", kh},
+       "vestrano-cli: --output-dir names " + dir + "/file, which is not a folder"},
+      {{"--no-export", "--report-dir", dir + "/reports", kh},
+       fail + dir + "/reports/kh.txt: je to roura (FIFO), ne obyčejný soubor"},
+      {{"--template", dir + "/pipe.xml.xlsx"}, ""},  // made below
+  };
+  ASSERT_EQ(::mkfifo((dir + "/pipe.xml.xlsx").c_str(), 0644), 0);
+  const auto listing = [&] {
+    std::string out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+      out +=
+          e.path().string() + " " + std::to_string(e.is_regular_file() ? e.file_size() : 0) + "\n";
+    return out;
+  };
+  const std::string before = listing();
+  for (auto [args, message] : cases) {
+    if (message.empty())
+      message = fail + dir + "/pipe.xml.xlsx: je to roura (FIFO), ne obyčejný soubor";
+    args.insert(args.begin(), CliPath());
+    const auto r = RunProgram(args, dir);
+    EXPECT_EQ(r.status, 2) << message;
+    EXPECT_EQ(r.err, message + "\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(listing(), before) << message;
+  }
+  std::ifstream kept(dir + "/protected.xml");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "kept");
 }
 
 // --schema names the schema outright: a relative name is taken from the current folder, and it

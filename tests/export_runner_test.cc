@@ -176,6 +176,27 @@ TEST(ExportRunner, LargeOutputOnBothStreamsDoesNotDeadlock) {
   EXPECT_EQ(check.output.substr(head.size() + 300000, 8), "err\nerr\n");
 }
 
+// A validator that prints megabytes: the start (with the verdict) is kept up to 1 MB in whole
+// lines, and a last line says how much was left out; what is kept never grows past the cap.
+TEST(ExportRunner, OutputPastOneMegabyteIsCutWithALineThatSaysSo) {
+  FakeValidator fake("flood");
+  StartDir start;
+  const std::string path = start.dir / "kh.xml";
+  const TSchemaCheck check = CheckSchema(path, start.dir.path(), 20s);
+  EXPECT_EQ(check.verdict, Verdict::Invalid);
+  EXPECT_LE(check.output.size(), kMaxValidatorOutput);
+  EXPECT_GT(check.output.size(), kMaxValidatorOutput - 1000);
+  EXPECT_TRUE(check.output.starts_with(path + " - invalid\n" + path + ":1.1: element"));
+  const std::size_t last = check.output.rfind('\n', check.output.size() - 2);
+  const std::string kept_lines = check.output.substr(0, last + 1);
+  const std::size_t total = (path + " - invalid\n").size() + 6000000;
+  EXPECT_EQ(check.output.substr(last + 1),
+            "Výpis validátoru byl zkrácen na 1 MB: " + std::to_string(total - kept_lines.size()) +
+                " dalších bajtů bylo vynecháno.\n");
+  // Whole lines only.
+  EXPECT_TRUE(kept_lines.ends_with("Schemas validity error\n"));
+}
+
 TEST(ExportRunner, VerdictIsAnExactPrefixOfStdout) {
   const std::string p = "/tmp/kh.xml";
   const std::pair<std::string, Verdict> cases[] = {

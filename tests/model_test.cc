@@ -1,21 +1,24 @@
 // The workbook model: cell texts, format classification, list access, reader choice.
-#include <gtest/gtest.h>
+#include "workbook/model.h"
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/temp_dir.h"
 #include "workbook/cell_text.h"
 #include "workbook/errors.h"
-#include "workbook/model.h"
 #include "workbook/tasks.h"
 
 namespace vestrano {
@@ -233,6 +236,30 @@ TEST(LoadFromFile, ChoosesTheReaderByExtensionBeforeTouchingTheFile) {
     }
   }
   EXPECT_EQ(book.Sheets.Count(), 1);
+}
+
+// Only a regular file is opened as a workbook: a pipe (which would block for ever), a device,
+// a folder and a link to a device fail at once with what they are.
+TEST(LoadFromFile, OnlyARegularFileIsRead) {
+  test::TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe.xlsx").c_str(), 0644), 0);
+  std::filesystem::create_directory(dir / "folder.xls");
+  std::filesystem::create_symlink("/dev/zero", dir / "zero.xlsx");
+  const std::pair<std::string, std::string> cases[] = {
+      {dir / "pipe.xlsx", "It is a named pipe (FIFO), not a file."},
+      {dir / "folder.xls", "It is a folder, not a file."},
+      {dir / "zero.xlsx", "It is a device, not a file."},
+      {"/dev/null.xls", "No such file or directory"},
+  };
+  for (const auto& [name, reason] : cases) {
+    TWorkbook book;
+    try {
+      book.LoadFromFile(name);
+      ADD_FAILURE() << name;
+    } catch (const EFileOpenError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + name + "\". " + reason);
+    }
+  }
 }
 
 // Tasks on threads: each index runs once, the watcher runs on the caller's thread and last sees

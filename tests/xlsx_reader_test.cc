@@ -785,34 +785,86 @@ TEST(XlsxErrors, DamagedEntriesNameTheirFault) {
   }
 }
 
-TEST(XlsxErrors, EntitiesAreNeitherFetchedNorExpandedWithoutLimit) {
-  auto with_prolog = [](const std::string& dtd, const std::string& row) {
-    std::string sheet = SheetXml(row);
-    sheet.replace(0, sheet.find("<worksheet"),
-                  "<?xml version=\"1.0\"?>\n<!DOCTYPE worksheet [" + dtd + "]>\n");
-    return MinimalWorkbook({{"S", sheet}}).Bytes();
+// Only the entities that XML itself defines are read: any other reference, in a worksheet's
+// text or attributes or in a part read as a tree, refuses the part instead of dropping out of the
+// value; a document type that declares entities is refused before any is fetched or expanded.
+TEST(XlsxErrors, OnlyTheEntitiesThatXmlDefinesAreRead) {
+  const std::string system = "<?xml version=\"1.0\"?>\n<!DOCTYPE worksheet SYSTEM \"x.dtd\">\n";
+  auto sheet = [](const std::string& prolog, const std::string& row) {
+    std::string xml = SheetXml(row);
+    if (!prolog.empty()) xml.replace(0, xml.find("<worksheet"), prolog);
+    return MinimalWorkbook({{"S", xml}});
   };
-  // An external entity is not fetched: the text holds nothing of the file.
-  TWorkbook external;
-  xlsx::Read(external,
-             with_prolog("<!ENTITY secret SYSTEM \"file:///etc/hostname\">",
-                         "<row><c t=\"inlineStr\"><is><t>x&secret;y</t></is></c></row>"),
-             nullptr);
-  EXPECT_EQ(Grid(external), "xy");
-  // Nested entities that would expand to gigabytes are refused by the parser.
-  std::string dtd = "<!ENTITY a \"aaaaaaaaaa\">";
+  std::string laughs = "<!ENTITY a \"aaaaaaaaaa\">";
   for (char c = 'b'; c <= 'j'; ++c) {
-    dtd += std::string("<!ENTITY ") + c + " \"";
-    for (int i = 0; i < 10; ++i) dtd += std::string("&") + static_cast<char>(c - 1) + ";";
-    dtd += "\">";
+    laughs += std::string("<!ENTITY ") + c + " \"";
+    for (int i = 0; i < 10; ++i) laughs += std::string("&") + static_cast<char>(c - 1) + ";";
+    laughs += "\">";
   }
-  TWorkbook laughs;
+  auto declared = [](const std::string& dtd) {
+    return "<?xml version=\"1.0\"?>\n<!DOCTYPE worksheet [" + dtd + "]>\n";
+  };
+  const std::string inline_text =
+      "<row><c t=\"inlineStr\"><is><t>Firma &ie; s.r.o.</t></is></c></row>";
+  const std::string sheet_part = "The part xl/worksheets/sheet1.xml is not well-formed XML";
+  const struct {
+    XlsxPackage package;
+    std::string message;  // its beginning, or the whole of it
+  } cases[] = {
+      {sheet("", inline_text), sheet_part + " (line 2, column"},
+      {sheet(system, inline_text), sheet_part + " (line 3, column"},
+      {sheet(system, "<row><c t=\"str\"><v>A&ie;B</v></c></row>"), sheet_part + " (line 3, column"},
+      {sheet(system, "<row><c r=\"B&ie;5\"><v>1</v></c></row>"), sheet_part + " (line 3, column"},
+      {sheet(declared("<!ENTITY ie \"abc\">"), inline_text),
+       sheet_part +
+           ": it declares the entity 'ie', and only the entities that XML defines are read."},
+      // Never fetched, never expanded.
+      {sheet(declared("<!ENTITY secret SYSTEM \"file:///etc/hostname\">"),
+             "<row><c t=\"inlineStr\"><is><t>x&secret;y</t></is></c></row>"),
+       sheet_part +
+           ": it declares the entity 'secret', and only the entities that XML defines are read."},
+      // Refused by the parser already, for the loop of references in the declarations.
+      {sheet(declared(laughs), "<row><c t=\"str\"><v>&j;&j;</v></c></row>"), sheet_part},
+  };
+  for (const auto& c : cases) {
+    TWorkbook book;
+    try {
+      xlsx::Read(book, c.package.Bytes(), nullptr);
+      ADD_FAILURE() << "no error for " << c.message;
+    } catch (const EWorkbookFileError& e) {
+      EXPECT_TRUE(std::string(e.what()).starts_with(c.message)) << e.what();
+      if (c.message.ends_with(" column")) {
+        EXPECT_TRUE(std::string(e.what()).ends_with("Entity 'ie' not defined.")) << e.what();
+      }
+    }
+  }
+  // A part read as a tree: the workbook part with a sheet name that would lose its entity.
+  XlsxPackage tree = MinimalWorkbook({{"S", SheetXml("")}});
+  tree.Replace("xl/workbook.xml",
+               "<?xml version=\"1.0\"?>\n<!DOCTYPE workbook SYSTEM \"x.dtd\">\n<workbook "
+               "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+               "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+               "<sheets><sheet name=\"S&ie;1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
+  TWorkbook book;
   try {
-    xlsx::Read(laughs, with_prolog(dtd, "<row><c t=\"str\"><v>&j;&j;</v></c></row>"), nullptr);
-    EXPECT_LT(Cell(laughs, 0, 0).AsText(laughs).size(), 1000u);
+    xlsx::Read(book, tree.Bytes(), nullptr);
+    ADD_FAILURE() << "the workbook part was read";
   } catch (const EWorkbookFileError& e) {
-    EXPECT_NE(std::string(e.what()).find("xl/worksheets/sheet1.xml"), std::string::npos);
+    EXPECT_TRUE(std::string(e.what()).starts_with(
+        "The part xl/workbook.xml is not well-formed XML (line 3, column"))
+        << e.what();
+    EXPECT_TRUE(std::string(e.what()).ends_with("Entity 'ie' not defined.")) << e.what();
   }
+  // The five that XML defines and character references are text like any other.
+  TWorkbook fine;
+  xlsx::Read(
+      fine,
+      sheet(
+          system,
+          "<row><c t=\"inlineStr\"><is><t>&lt;&gt;&amp;&quot;&apos;&#x41;&#66;</t></is></c></row>")
+          .Bytes(),
+      nullptr);
+  EXPECT_EQ(Grid(fine), "<>&\"'AB");
 }
 
 TEST(XlsxErrors, WhatWasReadBeforeAFailureStays) {

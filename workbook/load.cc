@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "workbook/errors.h"
@@ -31,18 +32,34 @@ Reader ChooseReader(std::string_view file_name) {
   return Reader::None;
 }
 
-// Read-only open; other programs may hold the file open for reading and writing meanwhile.
+// Why a file of that type is not read as a workbook; empty for a regular file.
+std::string NotAFile(mode_t mode) {
+  if (S_ISREG(mode)) return {};
+  if (S_ISDIR(mode)) return "It is a folder, not a file.";
+  if (S_ISFIFO(mode)) return "It is a named pipe (FIFO), not a file.";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "It is a device, not a file.";
+  if (S_ISSOCK(mode)) return "It is a socket, not a file.";
+  return "It is not a regular file.";
+}
+
+// Read-only open; other programs may hold the file open for reading and writing meanwhile. Only
+// a regular file (links followed) is opened: a pipe would block the open or the read for ever,
+// and a device need not end.
 std::vector<std::byte> ReadWholeFile(const std::string& file_name) {
-  auto fail = [&](int err) {
-    return EFileOpenError("Cannot open file \"" + file_name + "\". " + std::strerror(err));
+  auto fail = [&](const std::string& reason) {
+    return EFileOpenError("Cannot open file \"" + file_name + "\". " + reason);
   };
-  const int fd = ::open(file_name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw fail(errno);
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int err = errno ? errno : EISDIR;
+  if (::stat(file_name.c_str(), &st) != 0) throw fail(std::strerror(errno));
+  if (std::string why = NotAFile(st.st_mode); !why.empty()) throw fail(why);
+  // Non-blocking, should a pipe have taken the file's place since.
+  const int fd = ::open(file_name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw fail(std::strerror(errno));
+  const bool statted = ::fstat(fd, &st) == 0;
+  if (!statted || !S_ISREG(st.st_mode)) {
+    const std::string why = statted ? NotAFile(st.st_mode) : std::strerror(errno);
     ::close(fd);
-    throw fail(S_ISDIR(st.st_mode) ? EISDIR : err);
+    throw fail(why);
   }
   // Read straight into the buffer; a file that grows meanwhile is read to its end all the same.
   std::vector<std::byte> data;
@@ -57,7 +74,7 @@ std::vector<std::byte> ReadWholeFile(const std::string& file_name) {
       if (errno == EINTR) continue;
       const int err = errno;
       ::close(fd);
-      throw fail(err);
+      throw fail(std::strerror(err));
     }
     if (n == 0) break;
     used += static_cast<std::size_t>(n);

@@ -155,6 +155,10 @@ void TExportWorkSheet::ReleaseRowsBefore(int row) {
   }
 }
 
+std::uint64_t TExportWorkSheet::TextCharged() const {
+  return std::atomic_ref(const_cast<std::uint64_t&>(text_charged_)).load(std::memory_order_relaxed);
+}
+
 void TExportWorkSheet::ReleaseRows() {
   if (Rows.rows_.capacity() == 0) return;  // nothing held, nothing to hand back
   std::vector<TExportRow>().swap(Rows.rows_);
@@ -179,6 +183,7 @@ void TWorkbook::Clear() {
   formats_.push_back(NumberFormat{});  // index 0: General
   format_index_.clear();
   charged_ = 0;
+  text_charged_ = 0;
 }
 
 TExportWorkSheet& TWorkbook::AddSheet(std::string_view name) {
@@ -246,6 +251,35 @@ void TWorkbook::Charge(std::uint64_t n) {
   if (std::atomic_ref(charged_).fetch_add(n, std::memory_order_relaxed) + n > budget_)
     throw EWorkbookFileError("The workbook is too large: it would hold more than " +
                              std::to_string(budget_) + " cells.");
+}
+
+void TWorkbook::ChargeText(std::uint64_t bytes, TExportWorkSheet& sheet) {
+  std::atomic_ref(sheet.text_charged_).fetch_add(bytes, std::memory_order_relaxed);
+  if (std::atomic_ref(text_charged_).fetch_add(bytes, std::memory_order_relaxed) + bytes <=
+      text_budget_)
+    return;
+  // Past the budget in all: only the sheets up to this one decide, so that the sheet named is
+  // the one that passes it in sheet order, whichever thread got there first.
+  std::uint64_t upto = 0;
+  for (const auto& s : Sheets.sheets_) {
+    upto += s->TextCharged();
+    if (s.get() == &sheet) break;
+  }
+  if (upto > text_budget_) FailTextBudget(sheet);
+}
+
+const TExportWorkSheet* TWorkbook::TextBudgetPassedAt(int stop_at) const {
+  std::uint64_t upto = 0;
+  for (int i = 0; i < std::min(stop_at, Sheets.Count()); ++i) {
+    upto += Sheets.Items(i).TextCharged();
+    if (upto > text_budget_) return &Sheets.Items(i);
+  }
+  return nullptr;
+}
+
+void TWorkbook::FailTextBudget(const TExportWorkSheet& sheet) const {
+  throw EWorkbookFileError("The workbook is too large: the text of its cells would exceed " +
+                           std::to_string(text_budget_) + " bytes (sheet " + sheet.Name + ").");
 }
 
 }  // namespace vestrano

@@ -136,9 +136,13 @@ class TExportWorkSheet {
   void ReleaseRowsBefore(int row);
   // Frees every row; the sheet keeps its name and has no rows afterwards.
   void ReleaseRows();
+  // Bytes of text charged to the workbook for this sheet's cells so far.
+  std::uint64_t TextCharged() const;
 
  private:
+  friend class TWorkbook;
   TWorkbook* book_;
+  std::uint64_t text_charged_ = 0;  // changed through std::atomic_ref: sheets may be read at once
   int released_before_ = 0;
   std::size_t released_bytes_ = 0;  // freed since memory was last handed back
 };
@@ -161,6 +165,14 @@ class TWorkbook {
  public:
   // At most this many cells and rows in one workbook; a larger file is refused.
   static constexpr std::uint64_t kDefaultCellBudget = 50'000'000;
+  // At most this many bytes of text in the cells of one workbook, counted as the cells are read:
+  // a text that many cells share counts once for each of them, since everything that reads the
+  // cells gets a copy of it. The largest statement one could keep in a workbook holds a few
+  // tens of megabytes; a larger file is refused before it can fill memory.
+  static constexpr std::uint64_t kDefaultTextBudget = std::uint64_t{256} << 20;
+  // At most this many bytes in one cell's text, however it is stored (the XML parser's own bound
+  // for one text node).
+  static constexpr std::size_t kMaxCellText = 10'000'000;
 
   TWorkbook();
   TExportWorkSheets Sheets;
@@ -197,6 +209,15 @@ class TWorkbook {
   void Charge(std::uint64_t n);
   void SetCellBudget(std::uint64_t budget) { budget_ = budget; }
   std::uint64_t CellBudget() const { return budget_; }
+  // Counts bytes of text given to the cells of sheet; raises EWorkbookFileError, naming the
+  // sheet, once the text of the sheets up to it (in sheet order) passes the text budget, as
+  // reading them one by one would. Safe to call from the threads that read sheets at once.
+  void ChargeText(std::uint64_t bytes, TExportWorkSheet& sheet);
+  // After sheets were read at once: the sheet (in sheet order) at which the text passed the
+  // budget, or nullptr. Sheets at or after stop_at are not counted.
+  const TExportWorkSheet* TextBudgetPassedAt(int stop_at) const;
+  [[noreturn]] void FailTextBudget(const TExportWorkSheet& sheet) const;
+  void SetTextBudget(std::uint64_t budget) { text_budget_ = budget; }
 
  private:
   std::vector<std::string> strings_;
@@ -205,6 +226,8 @@ class TWorkbook {
   std::unordered_map<std::string, std::uint32_t> format_index_;
   std::uint64_t charged_ = 0;  // changed through std::atomic_ref: readers may run at once
   std::uint64_t budget_ = kDefaultCellBudget;
+  std::uint64_t text_charged_ = 0;  // as charged_
+  std::uint64_t text_budget_ = kDefaultTextBudget;
 };
 
 }  // namespace vestrano

@@ -156,9 +156,10 @@ class Reader {
     const std::uint32_t index = r.U32();
     if (TExportCell* c = Place(p)) {
       const std::uint32_t s = index < sst_.size() ? sst_[index] : 0;
-      if (s)
+      if (s) {
+        book_.ChargeText(book_.String(s).size(), *sheet_);
         c->SetString(s, XfFormat(p.xf));
-      else
+      } else
         c->SetEmpty(XfFormat(p.xf));
     }
   }
@@ -313,10 +314,12 @@ class Reader {
   }
 
   void SetText(TExportCell& c, std::string text, std::uint32_t format) {
-    if (text.empty())
+    if (text.empty()) {
       c.SetEmpty(format);
-    else
+    } else {
+      book_.ChargeText(text.size(), *sheet_);
       c.SetString(book_.AddString(std::move(text)), format);
+    }
   }
 
   // The interned format of an XF, looked up once per XF and once per format index.

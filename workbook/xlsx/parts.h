@@ -73,8 +73,14 @@ class SharedStrings {
   // Loads from bytes already in memory (tests).
   void LoadBytes(std::string bytes);
   std::size_t Count() const { return entries_.size(); }
-  // Pool index of entry i (resolved on first use); 0 (the empty text) when i is out of range.
-  std::uint32_t PoolIndex(std::uint64_t i);
+  // Pool index of entry i (resolved on first use) and the length of its text; 0 (the empty
+  // text) when i is out of range. An entry longer than a cell's text may be raises
+  // EWorkbookFileError.
+  struct Pooled {
+    std::uint32_t index;
+    std::uint32_t length;
+  };
+  Pooled PoolIndex(std::uint64_t i);
   // From now on PoolIndex may be called from several threads; lock guards the book's string pool
   // for everyone that adds to it meanwhile. nullptr: one thread again.
   void ShareAmongThreads(std::mutex* lock) { lock_ = lock; }
@@ -87,7 +93,9 @@ class SharedStrings {
   std::string data_;
   std::string root_open_, root_close_;  // the table's root tags, to give entries their namespaces
   std::vector<std::pair<std::uint32_t, std::uint32_t>> entries_;  // offset, length in data_
-  std::vector<std::uint32_t> pool_;  // resolved pool index, kUnresolved before first use
+  // Resolved entries: the text's length in the high half, its pool index in the low one;
+  // kUnresolved before first use.
+  std::vector<std::uint64_t> pool_;
   FragmentParser* parser_ = nullptr;
   std::mutex* lock_ = nullptr;
   std::mutex parser_mutex_;  // the parser of the rare entries that need one

@@ -14,7 +14,14 @@
 namespace vestrano::xlsx {
 
 namespace {
-constexpr std::uint32_t kUnresolved = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint64_t kUnresolved = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t Slot(std::uint32_t index, std::size_t length) {
+  return static_cast<std::uint64_t>(length) << 32 | index;
+}
+SharedStrings::Pooled Unpack(std::uint64_t slot) {
+  return {static_cast<std::uint32_t>(slot), static_cast<std::uint32_t>(slot >> 32)};
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -306,37 +313,49 @@ void SharedStrings::Cut() {
   if (!root_seen) root_open_ = "<sst>", root_close_ = "</sst>";
 }
 
-std::uint32_t SharedStrings::PoolIndex(std::uint64_t i) {
-  if (i >= entries_.size()) return 0;
-  std::uint32_t& slot = pool_[static_cast<std::size_t>(i)];
+SharedStrings::Pooled SharedStrings::PoolIndex(std::uint64_t i) {
+  if (i >= entries_.size()) return {0, 0};
+  std::uint64_t& slot = pool_[static_cast<std::size_t>(i)];
   if (!lock_) {
-    if (slot == kUnresolved) slot = book_.AddString(Resolve(static_cast<std::size_t>(i)));
-    return slot;
+    if (slot == kUnresolved) {
+      std::string text = Resolve(static_cast<std::size_t>(i));
+      const std::size_t length = text.size();
+      slot = Slot(book_.AddString(std::move(text)), length);
+    }
+    return Unpack(slot);
   }
   // Sheets read at once: a resolved slot is read without the lock; an entry is resolved outside
   // it, and the first of two threads that resolved the same entry adds it to the pool.
-  std::atomic_ref<std::uint32_t> shared(slot);
-  if (const std::uint32_t v = shared.load(std::memory_order_acquire); v != kUnresolved) return v;
+  std::atomic_ref<std::uint64_t> shared(slot);
+  if (const std::uint64_t v = shared.load(std::memory_order_acquire); v != kUnresolved)
+    return Unpack(v);
   std::string text = Resolve(static_cast<std::size_t>(i));
+  const std::size_t length = text.size();
   const std::lock_guard hold(*lock_);
-  std::uint32_t v = shared.load(std::memory_order_relaxed);
+  std::uint64_t v = shared.load(std::memory_order_relaxed);
   if (v == kUnresolved) {
-    v = book_.AddString(std::move(text));
+    v = Slot(book_.AddString(std::move(text)), length);
     shared.store(v, std::memory_order_release);
   }
-  return v;
+  return Unpack(v);
 }
 
 std::string SharedStrings::Resolve(std::size_t i) {
   const auto [offset, length] = entries_[i];
   const std::string_view raw = std::string_view(data_).substr(offset, length);
+  const auto where = [&] { return part_ + " (string " + std::to_string(i) + ")"; };
   std::string out;
-  if (ResolvePlainSharedString(raw, out)) return out;
-  std::unique_lock hold(parser_mutex_, std::defer_lock);
-  if (lock_) hold.lock();
-  if (!parser_) parser_ = new FragmentParser();
-  return ResolveSharedString(raw, root_open_, root_close_, *parser_,
-                             [&] { return part_ + " (string " + std::to_string(i) + ")"; });
+  if (!ResolvePlainSharedString(raw, out)) {
+    std::unique_lock hold(parser_mutex_, std::defer_lock);
+    if (lock_) hold.lock();
+    if (!parser_) parser_ = new FragmentParser();
+    out = ResolveSharedString(raw, root_open_, root_close_, *parser_, where);
+  }
+  if (out.size() > TWorkbook::kMaxCellText)
+    throw EWorkbookFileError("The part " + where() + " holds a text longer than " +
+                             std::to_string(TWorkbook::kMaxCellText) +
+                             " bytes, more than a cell takes.");
+  return out;
 }
 
 }  // namespace vestrano::xlsx

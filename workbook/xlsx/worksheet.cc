@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::uint64_t kProgressStep = 10000;
 constexpr std::size_t kChargeStep = 4096;
+constexpr std::uint64_t kTextChargeStep = 1 << 20;
 
 enum class ValueType { Number, Shared, Inline, Formula, Boolean, Date };
 
@@ -88,6 +89,25 @@ class SheetReader {
   bool Clip(CellRange& r) const;
   void MakeRangeExist(const CellRange& r);
   void Progress();
+  [[noreturn]] void FailLongText() const {
+    x_.Fail("a cell's text is longer than " + std::to_string(TWorkbook::kMaxCellText) + " bytes");
+  }
+  // A cell's text, counted against the workbook's text budget a bit at a time.
+  void ChargeText(std::size_t bytes) {
+    text_pending_ += bytes;
+    if (text_pending_ >= kTextChargeStep) FlushText();
+  }
+  void FlushText() {
+    if (text_pending_ == 0) return;
+    book_.ChargeText(text_pending_, sheet_);
+    text_pending_ = 0;
+  }
+  std::uint32_t AddText(std::string text) {
+    MakeCrLf(text);
+    if (text.size() > TWorkbook::kMaxCellText) FailLongText();
+    ChargeText(text.size());
+    return AddString(std::move(text));
+  }
   std::uint32_t AddString(std::string text) {
     if (!ctx_.book_lock) return book_.AddString(std::move(text));
     const std::lock_guard hold(*ctx_.book_lock);
@@ -110,6 +130,7 @@ class SheetReader {
 
   std::vector<TExportCell> cells_;  // the row being read, reused for every row
   std::size_t charged_in_row_ = 0;
+  std::uint64_t text_pending_ = 0;  // text of cells not yet charged to the book
   std::string v_, plain_, runs_, scratch_;
   CellRange last_range_;
   bool have_last_range_ = false;
@@ -236,6 +257,7 @@ void SheetReader::ReadRow(bool preserve) {
   else
     cells_.swap(stored);
   if (total > charged_in_row_) book_.Charge(total - charged_in_row_);
+  FlushText();
 }
 
 bool SheetReader::ReadText(std::string& out, bool preserve) {
@@ -246,7 +268,9 @@ bool SheetReader::ReadText(std::string& out, bool preserve) {
     while (x_.Next()) {
       const int type = x_.Type();
       if (IsTextNodeType(type)) {
-        out += View(x_.Value());
+        const std::string_view text = View(x_.Value());
+        if (out.size() + text.size() > TWorkbook::kMaxCellText) FailLongText();
+        out += text;
       } else if (type == XML_READER_TYPE_END_ELEMENT && x_.Depth() <= depth) {
         break;
       }
@@ -279,7 +303,10 @@ void SheetReader::ReadInline(bool preserve, std::string& plain, bool& has_plain,
     if (type == XML_READER_TYPE_ELEMENT && d == depth + 1) {
       const xmlChar* name = x_.Name();
       if (name == n_t_) {
-        if (ReadText(text, preserve)) plain += text, has_plain = true;
+        if (ReadText(text, preserve)) {
+          if (plain.size() + text.size() > TWorkbook::kMaxCellText) FailLongText();
+          plain += text, has_plain = true;
+        }
         ok = x_.Next();
         continue;
       }
@@ -292,7 +319,10 @@ void SheetReader::ReadInline(bool preserve, std::string& plain, bool& has_plain,
           if (d2 <= depth + 1 && t2 == XML_READER_TYPE_END_ELEMENT) break;
           if (t2 == XML_READER_TYPE_ELEMENT && d2 == depth + 2) {
             if (x_.Name() == n_t_) {
-              if (ReadText(text, run_preserve)) runs += text, has_runs = true;
+              if (ReadText(text, run_preserve)) {
+                if (runs.size() + text.size() > TWorkbook::kMaxCellText) FailLongText();
+                runs += text, has_runs = true;
+              }
               ok = x_.Next();
             } else {
               ok = x_.SkipSubtree();
@@ -381,15 +411,17 @@ void SheetReader::ReadCell(bool preserve) {
   switch (vt) {
     case ValueType::Inline:
     case ValueType::Formula: {
-      std::string text = has_plain ? plain_ : has_runs ? runs_ : v_;
-      MakeCrLf(text);
-      cell.SetString(AddString(std::move(text)), format);
+      cell.SetString(AddText(has_plain ? plain_ : has_runs ? runs_ : v_), format);
       break;
     }
     case ValueType::Shared: {
       std::int64_t index = -1;
       const bool valid = has_v && ParseInteger(v_, index) && index >= 0;
-      cell.SetString(valid ? ctx_.strings.PoolIndex(static_cast<std::uint64_t>(index)) : 0, format);
+      const SharedStrings::Pooled text =
+          valid ? ctx_.strings.PoolIndex(static_cast<std::uint64_t>(index))
+                : SharedStrings::Pooled{0, 0};
+      ChargeText(text.length);
+      cell.SetString(text.index, format);
       break;
     }
     case ValueType::Boolean: {
@@ -408,9 +440,7 @@ void SheetReader::ReadCell(bool preserve) {
         book_.SetDateTime(cell, serial, f);
       } else if (has_v) {
         // Not a date we can read: keep the text rather than lose it.
-        std::string text = v_;
-        MakeCrLf(text);
-        cell.SetString(AddString(std::move(text)), format);
+        cell.SetString(AddText(v_), format);
       } else {
         cell.SetEmpty(format);
       }

@@ -45,6 +45,38 @@ xmlGenericErrorFunc InitialisedGenericError() {
 std::string EncodingError(const std::string& part) {
   return "The part " + part + " is not well-formed XML: its text does not fit its encoding.";
 }
+
+// Only the entities that XML itself defines are read. Without a document type an entity
+// reference to any other is not well-formed; with one, libxml2 merely warns and drops the
+// reference from the text, and a declared entity would stay an unexpanded reference that the
+// text leaves out. Either would change a value without a word, so both refuse the part.
+bool IsUndeclaredEntity(const xmlError* e) { return e && e->code == XML_WAR_UNDECLARED_ENTITY; }
+
+// The message for a document whose type declares general entities; empty when it declares none.
+std::string DeclaredEntities(const std::string& part, const xmlDoc* doc) {
+  const xmlDtd* dtd = doc ? doc->intSubset : nullptr;
+  if (!dtd) return {};
+  for (const xmlNode* n = dtd->children; n; n = n->next) {
+    if (n->type != XML_ENTITY_DECL) continue;
+    const auto* entity = reinterpret_cast<const xmlEntity*>(n);
+    if (entity->etype == XML_INTERNAL_PARAMETER_ENTITY ||
+        entity->etype == XML_EXTERNAL_PARAMETER_ENTITY)
+      continue;
+    return "The part " + part + " is not well-formed XML: it declares the entity '" +
+           std::string(View(entity->name)) + "', and only the entities that XML defines are read.";
+  }
+  return {};
+}
+
+// Catches the warning about an undeclared entity in a tree parse; the context's _private points
+// to the flag.
+void TreeError(void* context, xmlError* error) {
+  auto* ctxt = static_cast<xmlParserCtxt*>(context);
+  if (IsUndeclaredEntity(error) && ctxt && ctxt->_private) {
+    auto* first = static_cast<xmlError*>(ctxt->_private);
+    if (first->code == 0) xmlCopyError(error, first);
+  }
+}
 }  // namespace
 
 QuietXmlErrors::QuietXmlErrors()
@@ -141,13 +173,23 @@ XmlDocument::XmlDocument(std::string_view bytes, std::string part_name, bool rec
   if (!ctxt) throw EWorkbookFileError("Out of memory while reading " + part_name + ".");
   const int options = kParseOptions | (recover ? XML_PARSE_RECOVER : 0);
   const unsigned long errors_before = g_context_free_errors;
+  xmlError undeclared{};
+  ctxt->_private = &undeclared;
+  ctxt->sax->serror = &TreeError;
   // No forced encoding: parts are UTF-8 as a rule, but a byte-order mark or declaration decides.
   doc_ = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
                            options);
   const bool decoded = recover || g_context_free_errors == errors_before;
-  const bool ok = doc_ && (recover || ctxt->wellFormed) && decoded;
+  // Recovery is for legacy drawings, whose text is never read.
+  std::string entities;
+  if (!recover && undeclared.code != 0) entities = Where(part_name, &undeclared);
+  if (!recover && entities.empty()) entities = DeclaredEntities(part_name, doc_);
+  xmlResetError(&undeclared);
+  const bool ok = doc_ && (recover || ctxt->wellFormed) && decoded && entities.empty();
   if (!ok) {
-    std::string message = decoded ? Where(part_name, &ctxt->lastError) : EncodingError(part_name);
+    std::string message = !decoded            ? EncodingError(part_name)
+                          : !entities.empty() ? entities
+                                              : Where(part_name, &ctxt->lastError);
     if (doc_) xmlFreeDoc(doc_);
     doc_ = nullptr;
     xmlFreeParserCtxt(ctxt);
@@ -210,6 +252,12 @@ int PullReader::ReadCallback(void* context, char* buffer, int len) {
 void PullReader::ErrorCallback(void* context, xmlError* error) {
   auto* self = static_cast<PullReader*>(context);
   if (!error || error->level < XML_ERR_ERROR) return;
+  if (IsUndeclaredEntity(error) && !self->refused_) {  // the first such reference ends the read
+    self->refused_ = true;
+    self->error_ = Where(self->part_, error);
+    self->error_fatal_ = true;
+    return;
+  }
   // Keep the first fatal error (later ones tend to be its consequences), else the first error.
   if (self->error_fatal_ || (!self->error_.empty() && error->level != XML_ERR_FATAL)) return;
   self->error_ = Where(self->part_, error);
@@ -218,6 +266,7 @@ void PullReader::ErrorCallback(void* context, xmlError* error) {
 
 void PullReader::FailFromParser() {
   if (stream_error_) std::rethrow_exception(stream_error_);
+  if (refused_) throw EWorkbookFileError(error_);
   if (g_context_free_errors != errors_before_) throw EWorkbookFileError(EncodingError(part_));
   if (!error_.empty()) throw EWorkbookFileError(error_);
   throw EWorkbookFileError("The part " + part_ + " is not well-formed XML (line " +
@@ -229,9 +278,19 @@ bool PullReader::Next() { return Settle(xmlTextReaderRead(reader_)); }
 bool PullReader::SkipSubtree() { return Settle(xmlTextReaderNext(reader_)); }
 
 bool PullReader::Settle(int rc) {
-  if (rc == 1) return true;
+  if (rc == 1) {
+    if (refused_) throw EWorkbookFileError(error_);
+    // The document type is complete once the root element starts.
+    if (!root_seen_ && Type() == XML_READER_TYPE_ELEMENT) {
+      root_seen_ = true;
+      const std::string declared = DeclaredEntities(part_, xmlTextReaderCurrentDoc(reader_));
+      if (!declared.empty()) throw EWorkbookFileError(declared);
+    }
+    return true;
+  }
   if (rc == 0) {
     if (stream_error_) std::rethrow_exception(stream_error_);
+    if (refused_) throw EWorkbookFileError(error_);
     if (g_context_free_errors != errors_before_) throw EWorkbookFileError(EncodingError(part_));
     return false;
   }

@@ -1,7 +1,7 @@
 #pragma once
 // The one XML layer of the package reader: parser options (no network, no DTD loading, no
-// entity substitution), tree reads of the small parts, the pull reader for worksheets, the
-// white-space rule, and errors that name the part and the line.
+// entity substitution, only the entities that XML defines), tree reads of the small parts, the pull
+// reader for worksheets, the white-space rule, and errors that name the part and the line.
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
 
@@ -169,6 +169,8 @@ class PullReader {
   std::string part_;
   std::string error_;
   bool error_fatal_ = false;
+  bool refused_ = false;    // an entity that XML does not define was referred to
+  bool root_seen_ = false;  // the document type was checked
   unsigned long errors_before_ = 0;
   std::exception_ptr stream_error_;
 };
