@@ -265,8 +265,11 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     TPendingFile file(target.path, exists ? st.st_mode & 07777 : NewFileMode());
     // Root replacing another user's file gives it back to its owner; others cannot, and it
     // stays theirs.
-    if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid()))
-      (void)::fchown(file.Fd(), st.st_uid, st.st_gid);
+    if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+      if (::fchown(file.Fd(), st.st_uid, st.st_gid) != 0) {
+        // Not allowed to: the new file stays ours, as it would after any write by this user.
+      }
+    }
     file.Write(bytes);
     file.Publish(true);
   } catch (const EFileWriteError& e) {
