@@ -2,6 +2,7 @@
 // Everything the window asks the user in a modal dialog. The window reaches the user only through
 // this interface, so tests can stand in for the user (a chosen path, a cancel, an answer).
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QWidget;
@@ -23,6 +24,11 @@ class TDialogs {
   virtual void Inform(QWidget* parent, const QString& caption, const QString& text) = 0;
   // A failure that ended a command.
   virtual void Error(QWidget* parent, const QString& caption, const QString& text) = 0;
+  // What an export did: the text (which can be selected and copied), the validator's lines in a
+  // list that grows with the dialog (none when empty), and "Otevřít složku", which opens `folder`
+  // in the desktop's file manager.
+  virtual void ShowExportResult(QWidget* parent, const QString& caption, const QString& text,
+                                const QStringList& lines, const QString& folder) = 0;
 };
 
 // The real dialogs of the desktop.

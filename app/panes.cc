@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStringListModel>
 #include <QToolTip>
 #include <algorithm>
+#include <functional>
 
 namespace vestrano {
 
@@ -18,6 +20,30 @@ namespace {
 QRect TextRect(const QRect& cell, Qt::Alignment align) {
   return align & Qt::AlignRight ? cell.adjusted(0, 0, -kCellMargin, 0)
                                 : cell.adjusted(kCellMargin, 0, 0, 0);
+}
+
+// A pane whose items are read, not edited: several can be selected, and the context menu's
+// "Kopírovat vše" copies them all.
+void OfferCopying(QAbstractItemView* view, const std::function<void()>& copy_all) {
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  auto* action = new QAction(QString::fromUtf8("Kopírovat vše"), view);
+  QObject::connect(action, &QAction::triggered, view, copy_all);
+  view->addAction(action);
+  view->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+// Ctrl+C (or the desktop's copy key) copies the selection; true when the key was that.
+bool CopyKey(QKeyEvent* event, const std::function<void()>& copy_selected) {
+  if (!event->matches(QKeySequence::Copy)) return false;
+  copy_selected();
+  event->accept();
+  return true;
+}
+
+// Every line ends in a line break, so that a paste ends on a line of its own.
+void CopyLines(const QStringList& lines) {
+  if (!lines.isEmpty()) QApplication::clipboard()->setText(lines.join('\n') + '\n');
 }
 }  // namespace
 
@@ -77,13 +103,8 @@ TMessageList::TMessageList(QWidget* parent)
   setModel(model_);
   line_delegate_ = new TLineDelegate(this);
   setItemDelegate(line_delegate_);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::ExtendedSelection);
   setUniformItemSizes(true);  // a run can report hundreds of thousands of lines
-  auto* copy_all = new QAction(QString::fromUtf8("Kopírovat vše"), this);
-  connect(copy_all, &QAction::triggered, this, &TMessageList::CopyAll);
-  addAction(copy_all);
-  setContextMenuPolicy(Qt::ActionsContextMenu);
+  OfferCopying(this, [this] { CopyAll(); });
 }
 
 void TMessageList::SetLines(const QStringList& lines) {
@@ -110,21 +131,79 @@ void TMessageList::CopySelected() const {
             [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
   QStringList lines;
   for (const QModelIndex& row : rows) lines << row.data().toString();
-  if (!lines.isEmpty()) QApplication::clipboard()->setText(lines.join('\n') + '\n');
+  CopyLines(lines);
 }
 
-void TMessageList::CopyAll() const {
-  const QStringList lines = Lines();
-  if (!lines.isEmpty()) QApplication::clipboard()->setText(lines.join('\n') + '\n');
+void TMessageList::CopyAll() const { CopyLines(Lines()); }
+
+TGrid::TGrid(int rows, int columns, QWidget* parent) : QTableWidget(rows, columns, parent) {
+  setTabKeyNavigation(false);
+  OfferCopying(this, [this] { CopyAll(); });
+}
+
+void TGrid::CopySelected() const {
+  QModelIndexList cells = selectionModel()->selectedIndexes();
+  std::sort(cells.begin(), cells.end(), [](const QModelIndex& a, const QModelIndex& b) {
+    return a.row() != b.row() ? a.row() < b.row() : a.column() < b.column();
+  });
+  QStringList lines;  // a row's selected cells, tab-separated
+  int row = -1;
+  for (const QModelIndex& cell : cells) {
+    if (cell.row() != row)
+      lines << QString();
+    else
+      lines.last() += '\t';
+    row = cell.row();
+    lines.last() += cell.data().toString();
+  }
+  CopyLines(lines);
+}
+
+void TGrid::CopyAll() const {
+  QStringList lines;
+  auto line = [this](auto text_of_column) {
+    QStringList cells;
+    for (int c = 0; c < columnCount(); ++c) cells << text_of_column(c);
+    return cells.join('\t');
+  };
+  if (!horizontalHeader()->isHidden())
+    lines << line([this](int c) { return model()->headerData(c, Qt::Horizontal).toString(); });
+  for (int r = 0; r < rowCount(); ++r)
+    lines << line([this, r](int c) { return model()->index(r, c).data().toString(); });
+  CopyLines(lines);
+}
+
+void TGrid::keyPressEvent(QKeyEvent* event) {
+  if (!CopyKey(event, [this] { CopySelected(); })) QTableWidget::keyPressEvent(event);
+}
+
+TElidedLabel::TElidedLabel(QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);  // a client's name is never markup
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void TElidedLabel::SetFullText(const QString& text) {
+  full_ = text;
+  Elide();
+}
+
+// As high as a line of text, also while empty, so that the panes below do not move.
+QSize TElidedLabel::minimumSizeHint() const { return {0, fontMetrics().height() + 4}; }
+QSize TElidedLabel::sizeHint() const { return minimumSizeHint(); }
+
+void TElidedLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  Elide();
+}
+
+void TElidedLabel::Elide() {
+  const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, contentsRect().width());
+  if (shown != text()) setText(shown);
+  setToolTip(shown == full_ ? QString() : full_);
 }
 
 void TMessageList::keyPressEvent(QKeyEvent* event) {
-  if (event->matches(QKeySequence::Copy)) {
-    CopySelected();
-    event->accept();
-    return;
-  }
-  QListView::keyPressEvent(event);
+  if (!CopyKey(event, [this] { CopySelected(); })) QListView::keyPressEvent(event);
 }
 
 }  // namespace vestrano

@@ -288,5 +288,36 @@ TEST(RunTasks, EachIndexOnceWatchedFromTheCaller) {
   }
 }
 
+// A cancel starts no further task; those running end as they would, and the call says that
+// some never ran.
+TEST(RunTasks, ACancelStartsNoFurtherTask) {
+  for (const int threads : {1, 3}) {
+    SCOPED_TRACE(std::to_string(threads) + " threads");
+    CancelFlag cancel;
+    std::vector<std::atomic<int>> runs(50);
+    std::atomic<int> started{0};
+    const bool all = RunTasks(
+        runs.size(), threads,
+        [&](std::size_t i, int) {
+          if (++started == 5) cancel.Set();
+          ++runs[i];
+        },
+        {}, kWatchEvery, &cancel);
+    EXPECT_FALSE(all);
+    EXPECT_GE(started, 5);
+    EXPECT_LE(started, 4 + threads);  // at most one more on each thread that had begun a task
+    for (const auto& r : runs) EXPECT_LE(r, 1);
+  }
+  CancelFlag before;
+  before.Set();
+  int runs = 0;
+  EXPECT_FALSE(RunTasks(
+      3, 2, [&](std::size_t, int) { ++runs; }, {}, kWatchEvery, &before));
+  EXPECT_EQ(runs, 0);
+  CancelFlag never;
+  EXPECT_TRUE(RunTasks(
+      3, 2, [](std::size_t, int) {}, {}, kWatchEvery, &never));
+}
+
 }  // namespace
 }  // namespace vestrano

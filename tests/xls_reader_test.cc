@@ -286,6 +286,32 @@ TEST(XlsReader, ProgressTexts) {
   EXPECT_EQ(sink.texts, (std::vector<std::string>{"Loading", "Worksheet 1/2: A1", "Worksheet 2/2"}));
 }
 
+// Every progress step is a point where a cancelled load stops, with ECancelled.
+TEST(XlsReader, ACancelStopsTheLoadAtTheNextStep) {
+  struct Sink : ProgressSink {
+    int calls = 0, cancel_at = 0;
+    void Progress(std::string_view, double) override {
+      if (++calls == cancel_at) cancel.Set();
+    }
+  };
+  BiffWriter w;
+  w.Globals({"A1", "B"}).Bof(16);
+  for (int i = 0; i < 25000; ++i) w.Number(i % 60000, 0, 0, i);
+  w.Eof().Bof(16).Eof();
+  const std::vector<std::byte> file = test::XlsFile(w.Stream());
+  Sink all;
+  TWorkbook book;
+  Load(book, file, &all);
+  ASSERT_GE(all.calls, 4);
+  for (int k = 1; k <= all.calls; ++k) {
+    SCOPED_TRACE("cancelled at step " + std::to_string(k));
+    Sink sink;
+    sink.cancel_at = k;
+    EXPECT_THROW(Load(book, file, &sink), ECancelled);
+    EXPECT_EQ(sink.calls, k);
+  }
+}
+
 // Streams that must fail with a message that says what is wrong.
 TEST(XlsReader, MalformedStreamsFailClearly) {
   struct Case {

@@ -13,6 +13,7 @@
 #include "support/xlsx_package.h"
 #include "workbook/errors.h"
 #include "workbook/model.h"
+#include "workbook/progress.h"
 
 namespace vestrano {
 namespace {
@@ -652,6 +653,51 @@ TEST(XlsxAtOnce, TheFirstFailingSheetNamesTheError) {
     const std::string expected = AtOnce::Outcome(p, AtOnce::kOneByOne);
     ASSERT_TRUE(expected.starts_with("error: ")) << expected.substr(0, 100);
     for (int round = 0; round < 5; ++round) EXPECT_EQ(AtOnce::Outcome(p, AtOnce::kAtOnce), expected);
+  }
+}
+
+// A cancelled load stops at its next progress step with ECancelled: sheet after sheet, within a
+// sheet, and while the sheets are read at once (no sheet starts once it is set, and the sheets
+// being read poll it on their threads).
+TEST(XlsxAtOnce, ACancelStopsTheLoad) {
+  class Canceller : public ProgressSink {
+   public:
+    explicit Canceller(int at) : at_(at) {}
+    void Progress(std::string_view, double) override {
+      if (++calls == at_) cancel.Set();
+    }
+    int calls = 0;
+
+   private:
+    int at_;
+  };
+  std::string rows;
+  for (int r = 1; r <= 2500; ++r) {
+    rows += "<row>";
+    for (int c = 0; c < 10; ++c) rows += "<c><v>" + std::to_string(r * c) + "</v></c>";
+    rows += "</row>";
+  }
+  const XlsxPackage p = MinimalWorkbook({{"S1", SheetXml(rows)}, {"S2", SheetXml(rows)}});
+
+  Canceller never(0);
+  AtOnce::Outcome(p, AtOnce::kOneByOne, &never);
+  ASSERT_GE(never.calls, 6);  // Loading, Shared strings, and two steps of 10000 cells per sheet
+  for (int k = 1; k <= never.calls; ++k) {
+    SCOPED_TRACE("one by one, cancelled at step " + std::to_string(k));
+    Canceller c(k);
+    TWorkbook book;
+    EXPECT_THROW(xlsx::Read(book, p.Bytes(), &c, AtOnce::kOneByOne), ECancelled);
+    EXPECT_EQ(c.calls, k);
+  }
+  for (int k = 3; k <= 4; ++k) {
+    SCOPED_TRACE("at once, cancelled at step " + std::to_string(k));
+    Canceller c(k);
+    TWorkbook book;
+    EXPECT_THROW(xlsx::Read(book, p.Bytes(), &c, AtOnce::kAtOnce), ECancelled);
+    if (k == 3) {  // before the threads took a sheet
+      EXPECT_EQ(book.Sheets.Items(0).Rows.Count(), 0);
+      EXPECT_EQ(book.Sheets.Items(1).Rows.Count(), 0);
+    }
   }
 }
 

@@ -93,7 +93,7 @@ void TWorkbook::LoadFromFile(const std::string& file_name, ProgressSink* progres
   const Reader reader = ChooseReader(file_name);
   if (reader == Reader::None) throw EWorkbookFileNameError(file_name);
   const std::vector<std::byte> data = ReadWholeFile(file_name);
-  if (progress) progress->Progress("Import", 0);
+  Step(progress, "Import", 0);
   Clear();
   if (reader == Reader::Xlsx)
     xlsx::Read(*this, data, progress, xlsx::ReadOptions{.threads = ReadThreads});

@@ -341,8 +341,8 @@ class Reader {
   bool ReadSheet(int index);
   void Dispatch(const Record& rec, const RecordHandler* const* table);
   void Report(std::string_view text) {
-    if (progress_)
-      progress_->Progress(text, it_.Size() ? static_cast<double>(it_.Position()) / static_cast<double>(it_.Size()) : 1.0);
+    Step(progress_, text,
+         it_.Size() ? static_cast<double>(it_.Position()) / static_cast<double>(it_.Size()) : 1.0);
   }
 
   TWorkbook& book_;
@@ -500,7 +500,7 @@ void Reader::Run() {
 }  // namespace
 
 void Read(TWorkbook& book, std::span<const std::byte> file, ProgressSink* progress) {
-  if (progress) progress->Progress("Loading", 0);
+  Step(progress, "Loading", 0);
   const StreamBytes stream = ReadWorkbookStream(file);
   Reader reader(book, stream.bytes, progress);
   reader.Run();

@@ -130,6 +130,8 @@ struct SheetContext {
   // sheet's progress (the share of its part read) goes to progress_share instead of a sink.
   std::mutex* book_lock = nullptr;
   std::atomic<double>* progress_share = nullptr;
+  // Polled at each progress step on those threads too.
+  const CancelFlag* cancel = nullptr;
   // The built-in date and date-time formats (14 and 22), interned before the sheets are read at
   // once, so that no sheet changes the format table meanwhile.
   std::uint32_t date_format = 0, date_time_format = 0;

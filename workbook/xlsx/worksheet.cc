@@ -474,9 +474,10 @@ void SheetReader::Progress() {
   part = std::clamp(part, 0.0, 1.0);
   if (ctx_.progress_share) {
     ctx_.progress_share->store(part, std::memory_order_relaxed);
+    if (ctx_.cancel) ctx_.cancel->ThrowIfSet();
     return;
   }
-  ctx_.progress->Progress(ctx_.progress_text, ctx_.progress_from + ctx_.progress_span * part);
+  Step(ctx_.progress, ctx_.progress_text, ctx_.progress_from + ctx_.progress_span * part);
 }
 
 // Whole-column and whole-row references (last row 1048576 or last column XFD) end where the

@@ -62,7 +62,7 @@ void ReadOneByOne(SheetsJob& job, const ZipPackage& package, ProgressSink* progr
     ctx.progress_text = SheetProgressText(i, n, sheet.Name);
     ctx.progress_from = static_cast<double>(i) / static_cast<double>(n);
     ctx.progress_span = 1.0 / static_cast<double>(n);
-    if (progress) progress->Progress(ctx.progress_text, ctx.progress_from);
+    Step(progress, ctx.progress_text, ctx.progress_from);
     ReadWorksheet(ctx, job.info.sheets[i], sheet);
   }
 }
@@ -90,6 +90,7 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
   std::atomic<std::size_t> first_failed{n};  // sheets after it need not be read any more
   // libzip reads one archive on one thread only: each thread opens its own over the bytes.
   std::vector<std::unique_ptr<ZipPackage>> packages(static_cast<std::size_t>(threads));
+  const CancelFlag* cancel = progress ? &progress->cancel : nullptr;
 
   auto read_sheet = [&](std::size_t k, int worker) {
     const std::size_t i = order[k];
@@ -102,6 +103,7 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
         SheetContext ctx{*package, job.book, job.xf_formats, job.strings, job.structure_work};
         ctx.book_lock = &book_lock;
         ctx.progress_share = &share[i];
+        ctx.cancel = cancel;
         ctx.date_format = date_format;
         ctx.date_time_format = date_time_format;
         ReadWorksheet(ctx, job.info.sheets[i], job.book.Sheets.Items(static_cast<int>(i)));
@@ -134,8 +136,11 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
   };
 
   report();
-  RunTasks(n, threads, read_sheet, [&](std::size_t) { report(); });
+  // A cancel stops the sheets being read at their next step and the others from starting.
+  RunTasks(
+      n, threads, read_sheet, [&](std::size_t) { report(); }, kWatchEvery, cancel);
   job.strings.ShareAmongThreads(nullptr);
+  if (cancel) cancel->ThrowIfSet();
   // A sheet read alongside may have stopped a sheet before it at the text budget; read one by
   // one, the text would have passed it at the first sheet whose text takes it past, unless an
   // earlier sheet failed first.
@@ -152,17 +157,14 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
 
 void Read(TWorkbook& book, std::span<const std::byte> file, ProgressSink* progress,
           const ReadOptions& options) {
-  auto report = [&](const std::string& text, double fraction) {
-    if (progress) progress->Progress(text, fraction);
-  };
   const QuietXmlErrors quiet;
   ZipPackage package(file);
-  report("Loading", 0);
+  Step(progress, "Loading", 0);
   const WorkbookInfo info = ReadWorkbookPart(package, book);
   const std::vector<std::uint32_t> xf_formats = ReadStyles(package, info.styles_part, book);
   for (const SheetEntry& entry : info.sheets) book.AddSheet(entry.name);
 
-  report("Shared strings", 0);
+  Step(progress, "Shared strings", 0);
   SharedStrings strings(book, info.shared_strings_part);
   strings.Load(package);
 
