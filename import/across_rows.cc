@@ -1,6 +1,7 @@
 #include "import/across_rows.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -69,14 +70,35 @@ class Findings {
   std::vector<Finding> all_;
 };
 
-// A DIČ compared as the form compares it: without "CZ"; a value the import refused as read.
-std::string DicKey(const std::string& dic) {
-  std::string digits = NormalizeDIC(dic);
-  return digits.empty() ? dic : digits;
+// What rows are compared by: texts seen in place in the records (a number may be long; nothing
+// is copied) and a day. Texts are compared as the form compares them: a DIČ without "CZ", a date
+// as the day it stands for; a value the import refused as read.
+struct RowKey {
+  std::array<std::string_view, 3> texts{};
+  long day = 0;  // yyyymmdd of a date that is one; 0 otherwise
+  bool operator==(const RowKey&) const = default;
+};
+struct RowKeyHash {
+  std::size_t operator()(const RowKey& k) const {
+    std::size_t h = std::hash<long>{}(k.day);
+    for (std::string_view t : k.texts) h = h * 1099511628211u ^ std::hash<std::string_view>{}(t);
+    return h;
+  }
+};
+template <class V>
+using RowKeyMap = std::unordered_map<RowKey, V, RowKeyHash>;
+
+std::string_view Dic(const std::string& dic) {
+  const std::size_t digits = NormalizeDIC(dic).size();
+  return digits ? std::string_view(dic).substr(dic.size() - digits) : std::string_view(dic);
 }
-std::string DateKey(const std::string& date) {
-  std::string d = NormalizeDate(date);
-  return d.empty() ? date : d;
+// A date that is one as its day, and its text then left out of the key; any other as read.
+RowKey WithDay(RowKey key, std::size_t slot, const std::string& date) {
+  if (const auto d = DateOf(date))
+    key.day = d->year * 10000L + d->month * 100 + d->day;
+  else
+    key.texts[slot] = date;
+  return key;
 }
 
 // The value of an amount the import accepted; 0 for an empty or refused one.
@@ -100,9 +122,9 @@ void OwnDic(Findings& out, Section s, const std::vector<R>& rows, std::string R:
 // earlier row.
 template <class R>
 void Repeated(Findings& out, Section s, const std::vector<R>& rows,
-              const std::vector<std::function<std::string(const R&)>>& keys,
+              const std::vector<std::function<RowKey(const R&)>>& keys,
               const std::function<bool(const R&)>& exempt) {
-  std::vector<std::unordered_map<std::string, int>> first(keys.size());
+  std::vector<RowKeyMap<int>> first(keys.size());
   for (const R& row : rows) {
     if (exempt(row)) continue;
     std::optional<int> earlier;
@@ -114,16 +136,6 @@ void Repeated(Findings& out, Section s, const std::vector<R>& rows,
       out.Add(s, row, kRepeated, true, "Duplicitní Ev. číslo daňového dokladu", &R::c_evid_dd,
               " (shodné s ř.č." + std::to_string(*earlier) + ")");
   }
-}
-
-// Separated so that no two different key lists give the same text.
-std::string Key(std::initializer_list<std::string> parts) {
-  std::string k;
-  for (const std::string& p : parts) {
-    k += p;
-    k += '\x1f';
-  }
-  return k;
 }
 
 template <class R>
@@ -162,14 +174,14 @@ void ThirdRateInAggregate(Findings& out, Section s, const std::optional<R>& aggr
 // corrects a bad debt; its rows are those of one number (of one supplier in B.2).
 template <class R>
 void SmallDocuments(Findings& out, Section s, const std::vector<R>& rows,
-                    const std::function<std::string(const R&)>& document,
+                    const std::function<RowKey(const R&)>& document,
                     const std::function<bool(const R&)>& may_be_aggregated, const char* tail) {
   struct Document {
     const R* first;
     long double total = 0;
     bool aggregable = true;
   };
-  std::unordered_map<std::string, std::size_t> index;
+  RowKeyMap<std::size_t> index;
   std::vector<Document> documents;
   for (const R& row : rows) {
     auto [it, fresh] = index.emplace(document(row), documents.size());
@@ -198,7 +210,7 @@ void JudgeAcrossRows(TStatement& st) {
 
   OwnDic(out, Section::A1, r.a1, &tDataA1::dic_odb, own);
   Repeated<tDataA1>(out, Section::A1, r.a1, {[](const tDataA1& x) {
-                      return Key({x.c_evid_dd, x.kod_pred_pl});
+                      return RowKey{{x.c_evid_dd, x.kod_pred_pl}};
                     }},
                     [&](const tDataA1&) { return filer_is_group; });
   Before2016(out, Section::A1, r.a1);
@@ -211,22 +223,22 @@ void JudgeAcrossRows(TStatement& st) {
   OwnDic(out, Section::A4, r.a4, &tDataA4::dic_odb, own);
   Repeated<tDataA4>(out, Section::A4, r.a4,
                     {[](const tDataA4& x) {
-                       return Key({x.c_evid_dd, x.kod_rezim_pl});
+                       return RowKey{{x.c_evid_dd, x.kod_rezim_pl}};
                      },
                      [](const tDataA4& x) {
-                       return Key({x.c_evid_dd, DateKey(x.dppd)});
+                       return WithDay({{x.c_evid_dd}}, 1, x.dppd);
                      }},
                     [&](const tDataA4&) { return filer_is_group; });
   ThirdRate(out, Section::A4, r.a4, &tDataA4::dppd);
   SmallDocuments<tDataA4>(
-      out, Section::A4, r.a4, [](const tDataA4& x) { return x.c_evid_dd; },
+      out, Section::A4, r.a4, [](const tDataA4& x) { return RowKey{{x.c_evid_dd}}; },
       [](const tDataA4& x) { return x.kod_rezim_pl.empty() || x.kod_rezim_pl == "0"; },
       " (patří do A5)");
   ThirdRateInAggregate(out, Section::A5, r.a5, period);
 
   OwnDic(out, Section::B1, r.b1, &tDataB1::dic_dod, own);
   Repeated<tDataB1>(out, Section::B1, r.b1, {[](const tDataB1& x) {
-                      return Key({DicKey(x.dic_dod), x.c_evid_dd, x.kod_pred_pl});
+                      return RowKey{{Dic(x.dic_dod), x.c_evid_dd, x.kod_pred_pl}};
                     }},
                     [](const tDataB1& x) { return IsVatGroup(NormalizeDIC(x.dic_dod)); });
   Before2016(out, Section::B1, r.b1);
@@ -235,17 +247,17 @@ void JudgeAcrossRows(TStatement& st) {
   OwnDic(out, Section::B2, r.b2, &tDataB2::dic_dod, own);
   Repeated<tDataB2>(out, Section::B2, r.b2,
                     {[](const tDataB2& x) {
-                       return Key({DicKey(x.dic_dod), x.c_evid_dd, DateKey(x.dppd)});
+                       return WithDay({{Dic(x.dic_dod), x.c_evid_dd}}, 2, x.dppd);
                      },
                      [](const tDataB2& x) {
-                       return Key({DicKey(x.dic_dod), x.c_evid_dd, x.pomer});
+                       return RowKey{{Dic(x.dic_dod), x.c_evid_dd, x.pomer}};
                      }},
                     [](const tDataB2& x) { return IsVatGroup(NormalizeDIC(x.dic_dod)); });
   ThirdRate(out, Section::B2, r.b2, &tDataB2::dppd);
   SmallDocuments<tDataB2>(
       out, Section::B2, r.b2,
       [](const tDataB2& x) {
-        return Key({DicKey(x.dic_dod), x.c_evid_dd});
+        return RowKey{{Dic(x.dic_dod), x.c_evid_dd}};
       },
       [](const tDataB2&) { return true; }, " (patří do B3)");
   ThirdRateInAggregate(out, Section::B3, r.b3, period);

@@ -18,9 +18,25 @@ void FindSheetOrWarn(TStatement& st, SheetSlot slot, const std::string& wanted,
   FindSheet(st, slot, wanted);
   if (st.SheetIndex(slot) == kSheetNotFound) st.AddWarning(std::move(warning), {slot, 0, nullptr});
 }
+
+// Everything after loading, on the workbook the statement holds.
+void ReadLoadedWorkbook(TStatement& st);
+
+// Runs what reads the statement; a failure leaves the clean slate, not what was half read.
+template <class Read>
+void CleanOnFailure(TStatement& st, Read&& read) {
+  try {
+    read();
+  } catch (...) {
+    BeginImport(st);
+    throw;
+  }
+}
+
 }  // namespace
 
 void BeginImport(TStatement& st) {
+  st.workbook.Clear();
   st.imported = false;
   st.errors.clear();
   st.warnings.clear();
@@ -40,10 +56,22 @@ void BeginImport(TStatement& st) {
 
 void RunImport(TStatement& st, const std::string& file_name, ProgressSink* progress) {
   BeginImport(st);
-  st.workbook.LoadFromFile(file_name, progress);
-  ReadLoadedWorkbook(st);
+  CleanOnFailure(st, [&] {
+    st.workbook.LoadFromFile(file_name, progress);
+    ReadLoadedWorkbook(st);
+  });
 }
 
+void ImportWorkbook(TStatement& st, TWorkbook&& workbook) {
+  TWorkbook book = std::move(workbook);  // first: it may be the statement's own
+  const int threads = st.workbook.ReadThreads;
+  BeginImport(st);
+  st.workbook = std::move(book);
+  st.workbook.ReadThreads = threads;  // the statement's setting, not the one it was read with
+  CleanOnFailure(st, [&] { ReadLoadedWorkbook(st); });
+}
+
+namespace {
 void ReadLoadedWorkbook(TStatement& st) {
   FindSheetOrWarn(st, SheetSlot::Header, "Hlavička", "Nenalezen list Hlavička.");
   FindSheetOrWarn(st, SheetSlot::Subject, "Subjekt", "Nenalezen list Subjekt.");
@@ -61,5 +89,6 @@ void ReadLoadedWorkbook(TStatement& st) {
     for (int i = 0; i < st.workbook.Sheets.Count(); ++i) st.workbook.Sheets.Items(i).ReleaseRows();
   st.imported = true;
 }
+}  // namespace
 
 }  // namespace vestrano

@@ -68,8 +68,7 @@ void Check(const Case& c) {
         test::SetCell(sheet, static_cast<int>(k), r, row[k]);
     }
   }
-  BeginImport(st);
-  ReadLoadedWorkbook(st);
+  ImportWorkbook(st, std::move(st.workbook));
   EXPECT_EQ(st.errors, c.errors) << c.what;
   EXPECT_EQ(test::RowWarnings(st), c.warnings) << c.what;
   EXPECT_EQ(st.error_places.size(), st.errors.size());

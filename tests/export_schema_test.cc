@@ -342,8 +342,7 @@ TEST(ExportSchema, AReplyToACallIsAFilingThePortalAccepts) {
                           "12345678/26/2001-00000-123456", "P"});
   test::AddLabelledSheet(st.workbook, "Subjekt",
                          {"F", "7801011240", "451", test::Blank{}, test::Blank{}, "Nová", "Jana"});
-  BeginImport(st);
-  ReadLoadedWorkbook(st);
+  ImportWorkbook(st, std::move(st.workbook));
   EXPECT_EQ(st.errors, std::vector<std::string>{});
   TempDir dir;
   const ExportResult r =

@@ -65,8 +65,7 @@ class HeaderAndSubject : public ::testing::Test {
     TStatement st;
     AddSheet(st.workbook, "Hlavička", With(SoundHeader(), c.header));
     AddSheet(st.workbook, "Subjekt", With(SoundSubject(), c.subject));
-    BeginImport(st);
-    ReadLoadedWorkbook(st);
+    ImportWorkbook(st, std::move(st.workbook));
     EXPECT_EQ(st.errors, c.errors) << c.what;
     EXPECT_EQ(test::RowWarnings(st), c.warnings) << c.what;
   }
@@ -251,8 +250,7 @@ TEST_F(HeaderAndSubject, ValuesAreKeptAsReadAndMessagesKnowTheirPlace) {
   AddSheet(st.workbook, "Hlavička",
            With(SoundHeader(), {{5, "123"}, {6, test::DateTime{k10Dec2026 + 0.75}}, {13, "x"}}));
   AddSheet(st.workbook, "Subjekt", With(SoundSubject(), {{2, "PO"}, {13, "110 00"}}));
-  BeginImport(st);
-  ReadLoadedWorkbook(st);
+  ImportWorkbook(st, std::move(st.workbook));
   EXPECT_EQ(st.header.mesic, "123");           // whole, so the document shows what was refused
   EXPECT_EQ(st.header.d_poddp, "10.12.2026");  // a date-time cell gives its day
   EXPECT_EQ(st.subject.typ_ds, "PO");
@@ -276,8 +274,7 @@ TEST_F(HeaderAndSubject, ValuesAreKeptAsReadAndMessagesKnowTheirPlace) {
 TEST_F(HeaderAndSubject, WithoutTheSheetsNothingIsMadeUp) {
   TStatement st;
   st.workbook.AddSheet("A1");
-  BeginImport(st);
-  ReadLoadedWorkbook(st);
+  ImportWorkbook(st, std::move(st.workbook));
   EXPECT_EQ(st.errors, test::MissingFilerErrors());
   EXPECT_EQ(st.warnings.front(), "Nenalezen list Hlavička.");
 }

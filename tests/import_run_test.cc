@@ -16,8 +16,7 @@ using test::AddLabelledSheet;
 class ImportRunTest : public ::testing::Test {
  protected:
   void Run() {
-    BeginImport(st);
-    ReadLoadedWorkbook(st);
+    ImportWorkbook(st, std::move(st.workbook));
   }
   TStatement st;
 };
@@ -169,6 +168,7 @@ TEST_F(ImportRunTest, AChosenFileStartsFromACleanSlate) {
 
   BeginImport(st);
   const TStatement fresh;
+  EXPECT_EQ(st.workbook.Sheets.Count(), 0);  // the model too: nothing of the client is kept
   EXPECT_FALSE(st.imported);
   EXPECT_TRUE(st.errors.empty());
   EXPECT_TRUE(st.warnings.empty());
@@ -183,11 +183,28 @@ TEST_F(ImportRunTest, AChosenFileStartsFromACleanSlate) {
 }
 
 TEST_F(ImportRunTest, UnloadableWorkbookEndsTheRunWithItsMessage) {
-  st.warnings = {"w"};
-  st.imported = true;
+  test::AddSoundFiler(st.workbook);
+  Run();
+  ASSERT_TRUE(st.imported);
   EXPECT_THROW(RunImport(st, "podklady.ods"), EWorkbookFileNameError);
   EXPECT_TRUE(st.warnings.empty());
   EXPECT_FALSE(st.imported);
+  EXPECT_EQ(st.workbook.Sheets.Count(), 0);
+  EXPECT_EQ(st.subject.dic, "");
+}
+
+// A workbook that fails after some of it was read leaves the clean slate, not what was read.
+TEST_F(ImportRunTest, AFailureHalfWayLeavesTheCleanSlate) {
+  test::AddSoundFiler(st.workbook);
+  Run();
+  const std::string path = std::string(VESTRANO_SOURCE_DIR) +
+                           "/tests/fixtures/xlsx/hostile/shared-string-over-two-sheets.xlsx";
+  st.workbook.ReadThreads = 1;
+  EXPECT_THROW(RunImport(st, path), EWorkbookError);
+  EXPECT_EQ(st.workbook.Sheets.Count(), 0);
+  EXPECT_FALSE(st.imported);
+  EXPECT_EQ(st.header.rok, "");
+  EXPECT_EQ(st.workbook.ReadThreads, 1);  // a setting, not the client's
 }
 
 }  // namespace

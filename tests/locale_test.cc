@@ -64,8 +64,7 @@ TEST_F(CzechLocale, TextsKeepTheirDecimalPoint) {
   TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
   test::AddRow(a1, {"Ř.", "DIČ", "Doklad", "DUZP", "Základ", "Kód"});
   test::AddRow(a1, {1, "12345678", "FV1", test::Date{42400}, 1234.5, "4"});
-  BeginImport(st);
-  ReadLoadedWorkbook(st);
+  ImportWorkbook(st, std::move(st.workbook));
   ASSERT_EQ(st.records.a1.size(), 1u);
   EXPECT_EQ(st.records.a1[0].zakl_dane1, "1234.5");
   EXPECT_EQ(st.records.a1[0].duzp, "2016-01-31");

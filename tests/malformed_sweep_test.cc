@@ -195,13 +195,13 @@ class MalformedSweep : public ::testing::TestWithParam<Fixture> {
                one_by_one.substr(0, 200);
     }
     TStatement st;
-    BeginImport(st);
     try {
+      TWorkbook book;
       if (GetParam().format == Format::Xlsx)
-        xlsx::Read(st.workbook, bytes, nullptr, {.threads = 1});
+        xlsx::Read(book, bytes, nullptr, {.threads = 1});
       else
-        xls::Read(st.workbook, bytes, nullptr);
-      ReadLoadedWorkbook(st);
+        xls::Read(book, bytes, nullptr);
+      ImportWorkbook(st, std::move(book));
       BuildDocument(st.Filing());
       ++statements_;
     } catch (const EWorkbookError&) {

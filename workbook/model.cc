@@ -174,6 +174,25 @@ TExportWorkSheet& TExportWorkSheets::Items(int i) const {
 
 TWorkbook::TWorkbook() { Clear(); }
 
+TWorkbook::TWorkbook(TWorkbook&& other) : TWorkbook() { *this = std::move(other); }
+
+TWorkbook& TWorkbook::operator=(TWorkbook&& other) {
+  if (this == &other) return *this;
+  Sheets.sheets_ = std::move(other.Sheets.sheets_);
+  for (auto& sheet : Sheets.sheets_) sheet->book_ = this;
+  Date1904 = other.Date1904;
+  ReadThreads = other.ReadThreads;
+  strings_ = std::move(other.strings_);
+  formats_ = std::move(other.formats_);
+  format_index_ = std::move(other.format_index_);
+  charged_ = other.charged_;
+  budget_ = other.budget_;
+  text_charged_ = other.text_charged_;
+  text_budget_ = other.text_budget_;
+  other.Clear();
+  return *this;
+}
+
 void TWorkbook::Clear() {
   Sheets.sheets_.clear();
   Date1904 = false;

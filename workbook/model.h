@@ -118,6 +118,8 @@ class TExportRows {
 };
 
 class TExportWorkSheet {
+  friend class TWorkbook;
+
  public:
   TExportWorkSheet(TWorkbook& book, std::string name);
   std::string Name;
@@ -175,6 +177,11 @@ class TWorkbook {
   static constexpr std::size_t kMaxCellText = 10'000'000;
 
   TWorkbook();
+  // Moving takes the sheets along (they know their workbook) and leaves the source empty.
+  TWorkbook(TWorkbook&& other);
+  TWorkbook& operator=(TWorkbook&& other);
+  TWorkbook(const TWorkbook&) = delete;
+  TWorkbook& operator=(const TWorkbook&) = delete;
   TExportWorkSheets Sheets;
   bool Date1904 = false;
   // How many threads may read big worksheets at once, in LoadFromFile and in the import's

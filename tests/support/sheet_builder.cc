@@ -74,8 +74,7 @@ void ImportInMemory(TStatement& st) {
     subject = subject || st.workbook.Sheets.Items(i).Name == "Subjekt";
   }
   if (!header && !subject) AddSoundFiler(st.workbook);
-  BeginImport(st);
-  ReadLoadedWorkbook(st);
+  ImportWorkbook(st, std::move(st.workbook));
 }
 
 std::string Grid(const TWorkbook& book, int sheet) {
