@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <tuple>
 
+#include "cli/czech.h"
 #include "cli/report.h"
 #include "data/text.h"
 #include "export/atomic_file.h"
@@ -91,14 +93,14 @@ std::vector<std::string> ExpandArguments(const std::vector<std::string>& argumen
       for (; !ec && it != end; it.increment(ec)) consider(*it, it->path().filename());
     }
     if (ec) {
-      error = "cannot read the folder " + arg + ": " + ec.message();
+      error = "složku " + arg + " nelze číst: " + ec.message();
       return {};
     }
     if (found.empty()) {
-      error = "the folder " + arg + " holds no workbook (.xlsx, .xlsm, .xltx, .xltm, .xls, .xlt)";
+      error = "ve složce " + arg + " není žádný sešit (.xlsx, .xlsm, .xltx, .xltm, .xls, .xlt)";
       return {};
     }
-    std::sort(found.begin(), found.end());  // bytes, so the order never depends on a locale
+    SortByName(found);
     for (const std::string& relative : found) out.push_back(InFolder(arg, relative));
   }
   return out;
@@ -123,7 +125,7 @@ std::string FindCollision(const std::vector<std::string>& workbooks, const RunSe
     const std::string key = fs::path(path).lexically_normal().string();
     const auto [it, fresh] = writers.emplace(key, &workbook);
     if (fresh) return {};
-    return *it->second + " and " + workbook + " would both write " + path;
+    return *it->second + " i " + workbook + " by zapsaly týž soubor " + path;
   };
   for (const std::string& w : workbooks) {
     if (!s.no_export)
@@ -142,7 +144,7 @@ std::string CheckOutputs(const std::vector<std::string>& workbooks, const RunSet
     std::error_code ec;
     if (*dir && fs::exists(Absolute(**dir, s.start_directory), ec) &&
         !fs::is_directory(Absolute(**dir, s.start_directory), ec))
-      return std::string(option) + " names " + **dir + ", which is not a folder";
+      return std::string(option) + " určuje " + **dir + ", což není složka";
   }
   auto judge = [&](const std::string& path, bool named) -> std::string {
     std::error_code ec;
@@ -164,10 +166,33 @@ std::string PeriodText(const tDataHeader& h) {
   return (period->attribute == std::string_view("ctvrt") ? "Q" : "") + period->value + "/" + h.rok;
 }
 
+namespace {
+
+// Hands progress on and cancels the import at its next step once the run is to stop.
+class StopSink : public ProgressSink {
+ public:
+  StopSink(ProgressSink* inner, const std::atomic<int>& stop) : inner_(inner), stop_(stop) {}
+  void Progress(std::string_view text, double fraction) override {
+    if (inner_) inner_->Progress(text, fraction);
+    if (stop_.load(std::memory_order_relaxed) != 0) cancel.Set();
+  }
+
+ private:
+  ProgressSink* inner_;
+  const std::atomic<int>& stop_;
+};
+
+}  // namespace
+
 WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings, bool keep_report,
                             ProgressSink* progress, const std::function<void()>& after_import) {
   WorkbookOutcome out;
   out.file = file;
+  const auto stopped = [&] {
+    return settings.stop && settings.stop->load(std::memory_order_relaxed) != 0;
+  };
+  std::optional<StopSink> stop_sink;
+  if (settings.stop) progress = &stop_sink.emplace(progress, *settings.stop);
   TStatement st;
   st.start_directory = settings.start_directory;
   st.release_workbook = true;  // the command line never shows the workbook
@@ -180,9 +205,15 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
   } catch (const std::exception& e) {
     report.failure = e.what();
   } catch (...) {
-    report.failure = "unknown error";
+    report.failure = "neznámá chyba";
   }
   if (after_import) after_import();
+  // The last moment to leave the workbook without a trace: nothing of it is written yet.
+  if (stopped()) {
+    out.reached = Reached::Abandoned;
+    out.imported = false;
+    return out;
+  }
   if (!report.failure && !settings.no_export) {
     try {
       report.export_result =
@@ -191,7 +222,7 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
     } catch (const std::exception& e) {
       report.failure = e.what();
     } catch (...) {
-      report.failure = "unknown error";
+      report.failure = "neznámá chyba";
     }
   }
   if (settings.report_dir) {
@@ -206,6 +237,7 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
   if (keep_report) out.report = settings.json ? ReportJson(st, report) : ReportText(st, report);
 
   out.failure = report.failure;
+  if (report.export_result) out.xml = report.export_result->path;
   out.dic = st.subject.dic;
   out.period = PeriodText(st.header);
   out.form = st.header.khdph_forma.empty() ? "-" : st.header.khdph_forma;
@@ -233,6 +265,11 @@ std::vector<WorkbookOutcome> RunWorkbooks(const std::vector<std::string>& files,
   if (wanted > 1) each.read_threads = 1;
   // Each outcome goes in its workbook's place, so the order of the results is that of the input.
   auto run = [&](std::size_t i, int) {
+    if (settings.stop && settings.stop->load(std::memory_order_relaxed) != 0) {
+      outcomes[i].file = files[i];
+      outcomes[i].reached = Reached::NotStarted;
+      return;
+    }
     try {
       outcomes[i] = RunWorkbook(files[i], each, keep_reports);
     } catch (const std::exception& e) {  // out of memory while reporting, say
@@ -260,6 +297,7 @@ std::string SummaryText(const std::vector<WorkbookOutcome>& outcomes) {
   std::vector<Line> lines = {
       {"Soubor", "DIČ", "Období", "Druh", "Řádků", "Upozornění", "Chyb", "Ověření"}};
   for (const WorkbookOutcome& o : outcomes) {
+    if (o.reached != Reached::Finished) continue;
     if (o.imported) {
       lines.push_back({o.file, o.dic, o.period, o.form, std::to_string(o.rows),
                        std::to_string(o.warnings), std::to_string(o.errors), o.check});
@@ -282,14 +320,57 @@ std::string SummaryText(const std::vector<WorkbookOutcome>& outcomes) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     out += text + "\n";
   }
-  std::size_t with_errors = 0, invalid = 0;
+  std::size_t finished = 0, with_errors = 0, invalid = 0;
   for (const WorkbookOutcome& o : outcomes) {
+    if (o.reached != Reached::Finished) continue;
     if (o.failure) out += OneLine(o.file) + ": " + OneLine(*o.failure) + "\n";
+    ++finished;
     with_errors += o.failure || o.errors > 0;
     invalid += o.check == "invalid";
   }
-  out += "Celkem: " + std::to_string(outcomes.size()) + " sešitů, " + std::to_string(with_errors) +
-         " s chybami, " + std::to_string(invalid) + " neplatných\n";
+  out += "Celkem: " + Counted(finished, "sešit", "sešity", "sešitů") + ", " +
+         std::to_string(with_errors) + " s chybami, " +
+         Counted(invalid, "neplatný", "neplatné", "neplatných") + "\n";
+  return out;
+}
+
+std::string StoppedText(const std::vector<WorkbookOutcome>& outcomes, int signal) {
+  std::vector<std::pair<std::string_view, std::string>> lines;  // state, what
+  std::size_t written = 0;
+  for (const WorkbookOutcome& o : outcomes) {
+    std::string what = OneLine(o.file);
+    std::string_view state;
+    if (o.xml) {
+      state = "zapsán";
+      what += " → " + OneLine(*o.xml);
+      ++written;
+    } else if (o.reached == Reached::Abandoned) {
+      state = "přerušen";
+    } else if (o.reached == Reached::NotStarted) {
+      state = "nezahájen";
+    } else {
+      state = o.failure ? "selhal" : "hotov";
+    }
+    lines.emplace_back(state, std::move(what));
+  }
+  const std::size_t not_written = outcomes.size() - written;
+  const std::string name = signal == SIGINT    ? "SIGINT"
+                           : signal == SIGTERM ? "SIGTERM"
+                                               : std::to_string(signal);
+  // "1 sešit zapsán", "3 sešity zapsány", "5 sešitů zapsáno".
+  const auto workbooks = [](std::size_t n, std::string_view one, std::string_view few,
+                            std::string_view many) {
+    return Counted(n, "sešit", "sešity", "sešitů") + " " +
+           std::string(PluralForm(n, one, few, many));
+  };
+  std::string out = "vestrano-cli: přerušeno signálem " + name + ": " +
+                    workbooks(written, "zapsán", "zapsány", "zapsáno") + ", " +
+                    workbooks(not_written, "nezapsán", "nezapsány", "nezapsáno") + "\n";
+  const std::size_t width = CharLength("nezahájen");  // the longest state
+  for (const auto& [state, what] : lines) {
+    const std::string gap(width - CharLength(state) + 2, ' ');
+    out += "  " + std::string(state) + gap + what + "\n";
+  }
   return out;
 }
 

@@ -31,4 +31,6 @@ std::string JsonString(std::string_view s) {
   return out;
 }
 
+std::string JsonStringOrNull(std::string_view s) { return s.empty() ? "null" : JsonString(s); }
+
 }  // namespace vestrano::cli

@@ -8,5 +8,7 @@ namespace vestrano::cli {
 
 // The JSON string literal of s, quotes included.
 std::string JsonString(std::string_view s);
+// The same, or null for an empty s.
+std::string JsonStringOrNull(std::string_view s);
 
 }  // namespace vestrano::cli

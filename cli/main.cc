@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "cli/batch.h"
+#include "cli/czech.h"
 #include "cli/report.h"
 #include "cli/template.h"
 #include "data/text.h"
@@ -26,37 +29,48 @@ namespace {
 using namespace vestrano;
 
 const char kUsage[] =
-    "Usage: vestrano-cli [options] WORKBOOK|FOLDER...\n"
-    "       vestrano-cli --template FILE.xlsx\n"
-    "Imports each WORKBOOK (.xlsx, .xlsm, .xltx, .xltm, .xls, .xlt; a FOLDER: the workbooks\n"
-    "directly in it), prints the report, writes the control-statement XML and checks it against\n"
-    "the schema. With several workbooks only a summary table is printed at the end.\n"
-    "--template writes an empty statement workbook in the layout the import reads.\n"
+    "Použití: vestrano-cli [volby] SEŠIT|SLOŽKA...\n"
+    "         vestrano-cli --template SOUBOR.xlsx\n"
+    "Načte každý SEŠIT (.xlsx, .xlsm, .xltx, .xltm, .xls, .xlt; SLOŽKA: sešity přímo v ní),\n"
+    "vypíše zprávu, zapíše XML kontrolního hlášení a ověří je podle schématu. Z několika sešitů\n"
+    "vypíše jen souhrnnou tabulku na konci. --template zapíše prázdný sešit kontrolního hlášení\n"
+    "v rozložení, které import čte.\n"
     "\n"
-    "  -o, --output FILE   write the XML to FILE exactly (default: WORKBOOK with its extension\n"
-    "                      replaced by \".xml\"); one workbook only\n"
-    "      --output-dir DIR  write each XML into DIR as the workbook's name with \".xml\"\n"
-    "      --report-dir DIR  write each workbook's full text report into DIR as NAME.txt\n"
-    "      --no-export     import and report only; write nothing\n"
-    "      --no-validate   write the XML, skip the schema check\n"
-    "      --schema FILE   check against this schema file instead of the installed one\n"
-    "      --json          print the report as one JSON object per workbook, one per line\n"
-    "      --dump          print the workbook model as JSON and exit; nothing is imported\n"
-    "  -r                  folders: also the workbooks in the folders below\n"
-    "  -j N                workbooks imported in parallel (default: the number of cores);\n"
-    "                      one at a time, each reads its big worksheets in parallel\n"
-    "  -q, --quiet         no progress bar\n"
-    "  -h, --help          this help\n"
-    "      --version       print the version\n"
+    "  -o, --output SOUBOR   zapíše XML přesně do SOUBORU (výchozí: SEŠIT s příponou nahrazenou\n"
+    "                        \".xml\"); jen pro jeden sešit\n"
+    "      --output-dir SLOŽKA  zapíše každé XML do SLOŽKY pod jménem sešitu s \".xml\"\n"
+    "      --report-dir SLOŽKA  zapíše úplnou textovou zprávu každého sešitu do SLOŽKY\n"
+    "                        jako JMÉNO.txt\n"
+    "      --no-export       jen načte sešit a vypíše zprávu; nic nezapíše\n"
+    "      --no-validate     zapíše XML, ověření podle schématu vynechá\n"
+    "      --schema SOUBOR   ověří podle tohoto souboru schématu místo nainstalovaného\n"
+    "      --json            vypíše zprávu jako jeden objekt JSON na sešit, jeden na řádek;\n"
+    "                        pro programy (\"format\": 2) \"client\" (jméno, DIČ, druh, rok,\n"
+    "                        měsíc, čtvrtletí), \"counts\" (počty řádků v číslech), \"sums\"\n"
+    "                        (součty oddílů a oddílu C jako \"10500.00\") a \"messages\" (každé\n"
+    "                        hlášení s listem, řádkem a polem); klíče popisuje README\n"
+    "      --dump            vypíše model sešitu jako JSON a skončí; nic neimportuje\n"
+    "  -r                    složky: i sešity ve složkách pod nimi\n"
+    "  -j N                  počet sešitů načítaných souběžně (výchozí: počet jader);\n"
+    "                        jediný sešit čte souběžně své velké listy\n"
+    "  -q, --quiet           bez ukazatele průběhu\n"
+    "  -h, --help            tato nápověda\n"
+    "      --version         vypíše verzi\n"
     "\n"
-    "Exit status: 0  the run ended, no errors in the data, and the XML (when written) passed the\n"
-    "                schema check or the check was skipped;\n"
-    "             1  the run ended, but the data has errors, or the schema check did not pass\n"
-    "                (invalid, or it could not be completed);\n"
-    "             2  usage error, an output that is no place for a document (a device, a\n"
-    "                pipe, a folder, an input of the run, a write-protected file), or the\n"
-    "                import or export failed.\n"
-    "With several workbooks the exit status is the highest of theirs.\n";
+    "Sešity ze složky jdou podle české abecedy bez ohledu na velikost písmen, má-li systém\n"
+    "locale cs_CZ.UTF-8, jinak podle bajtů jmen.\n"
+    "Ctrl+C (SIGINT) nebo SIGTERM u několika sešitů: rozpracované sešity se opustí, aniž by\n"
+    "zapsaly cokoli, sešit se zapsaným XML se dokončí; pak se vypíše, které sešity byly zapsány\n"
+    "a které ne. Druhý signál ukončí program hned; napůl zapsaný soubor nezůstane nikdy.\n"
+    "\n"
+    "Návratový kód: 0    běh skončil, data jsou bez chyb a XML (bylo-li zapsáno) prošlo\n"
+    "                    ověřením podle schématu, nebo se ověření vynechalo;\n"
+    "               1    běh skončil, ale data obsahují chyby, nebo XML ověřením neprošlo\n"
+    "                    (je neplatné, nebo ověření nešlo dokončit);\n"
+    "               2    chyba použití, výstup, kam dokument nepatří (zařízení, roura, složka,\n"
+    "                    vstup běhu, soubor chráněný proti zápisu), nebo selhal import či export;\n"
+    "               130  běh několika sešitů přerušen signálem SIGINT (143: SIGTERM).\n"
+    "U několika sešitů je návratový kód nejvyšší z jejich kódů.\n";
 
 struct Options {
   std::vector<std::string> workbooks;
@@ -75,8 +89,33 @@ struct Options {
 };
 
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "vestrano-cli: %s\nTry 'vestrano-cli --help'.\n", message.c_str());
+  std::fprintf(stderr, "vestrano-cli: %s\nNápověda: vestrano-cli --help\n", message.c_str());
   return 2;
+}
+
+// The signal that asks a run of several workbooks to stop; 0 while none came. The handler only
+// stores it (a lock-free atomic is safe in a handler); the run polls it.
+std::atomic<int> g_stop{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+extern "C" void OnStopSignal(int signal) {
+  int none = 0;
+  g_stop.compare_exchange_strong(none, signal);
+}
+
+// SIGINT and SIGTERM stop the run in order; the handler is used once, so that a second signal
+// ends the program at once (the atomic write still leaves no half-written file). A signal
+// ignored at start (a job started in the background) stays ignored.
+void CatchStopSignals() {
+  for (int signal : {SIGINT, SIGTERM}) {
+    struct sigaction old {};
+    if (::sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    ::sigaction(signal, &action, nullptr);
+  }
 }
 
 // Draws "Worksheet 2/9: A1 [#####     ]" on stderr, redrawn in place.
@@ -150,7 +189,7 @@ std::optional<int> ParseJobs(const std::string& text, int& jobs) {
       std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
   jobs = digits ? std::stoi(text) : 0;
   if (jobs < 1 || jobs > 1024)
-    return UsageError("-j needs a number of workbooks from 1 to 1024, not '" + text + "'");
+    return UsageError("-j potřebuje počet sešitů od 1 do 1024, ne „" + text + "“");
   return std::nullopt;
 }
 
@@ -174,9 +213,9 @@ std::optional<int> Parse(int argc, char** argv, Options& o) {
                  OptionValue(a, {"--schema"}, argc, argv, i, o.schema, missing) ||
                  OptionValue(a, {"--template"}, argc, argv, i, o.template_file, missing)) {
         if (missing)
-          return UsageError(a + " needs a " + (a.ends_with("dir") ? "folder" : "file") + " name");
+          return UsageError(a + " potřebuje jméno " + (a.ends_with("dir") ? "složky" : "souboru"));
       } else if (a == "-j") {
-        if (i + 1 >= argc) return UsageError("-j needs a number");
+        if (i + 1 >= argc) return UsageError("-j potřebuje počet sešitů");
         if (auto status = ParseJobs(argv[++i], o.jobs)) return status;
       } else if (a.starts_with("-j")) {
         if (auto status = ParseJobs(a.substr(2), o.jobs)) return status;
@@ -193,7 +232,7 @@ std::optional<int> Parse(int argc, char** argv, Options& o) {
       } else if (a == "-q" || a == "--quiet") {
         o.quiet = true;
       } else {
-        return UsageError("unknown option " + a);
+        return UsageError("neznámá volba " + a);
       }
     } else {
       o.workbooks.push_back(a);
@@ -201,27 +240,27 @@ std::optional<int> Parse(int argc, char** argv, Options& o) {
   }
   if (o.template_file) {
     if (!o.workbooks.empty() || o.dump)
-      return UsageError("--template writes a blank workbook and takes no WORKBOOK");
+      return UsageError("--template zapíše prázdný sešit a žádný SEŠIT nepřijímá");
     if (!EndsWithXlsx(*o.template_file))
-      return UsageError("--template writes an .xlsx workbook: the file name must end in .xlsx");
+      return UsageError("--template zapíše sešit .xlsx: jméno souboru musí končit na .xlsx");
     return std::nullopt;
   }
-  if (o.workbooks.empty()) return UsageError("no WORKBOOK given");
-  if (o.output && o.no_export) return UsageError("-o cannot be used together with --no-export");
-  if (o.output && o.output->empty()) return UsageError("-o needs a file name");
-  if (o.output && o.output_dir) return UsageError("-o cannot be used together with --output-dir");
+  if (o.workbooks.empty()) return UsageError("chybí SEŠIT");
+  if (o.output && o.no_export) return UsageError("-o nelze použít spolu s --no-export");
+  if (o.output && o.output->empty()) return UsageError("-o potřebuje jméno souboru");
+  if (o.output && o.output_dir) return UsageError("-o nelze použít spolu s --output-dir");
   if (o.output_dir && o.no_export)
-    return UsageError("--output-dir cannot be used together with --no-export");
+    return UsageError("--output-dir nelze použít spolu s --no-export");
   for (const auto* dir : {&o.output_dir, &o.report_dir})
-    if (*dir && (*dir)->empty()) return UsageError("a folder name must not be empty");
+    if (*dir && (*dir)->empty()) return UsageError("jméno složky nesmí být prázdné");
   if (o.schema) {
-    if (o.no_export) return UsageError("--schema cannot be used together with --no-export");
-    if (o.no_validate) return UsageError("--schema cannot be used together with --no-validate");
+    if (o.no_export) return UsageError("--schema nelze použít spolu s --no-export");
+    if (o.no_validate) return UsageError("--schema nelze použít spolu s --no-validate");
     std::error_code ec;
     if (o.schema->empty() || !std::filesystem::is_regular_file(*o.schema, ec))
-      return UsageError("the schema file " + *o.schema + " does not exist");
+      return UsageError("soubor schématu " + *o.schema + " neexistuje");
   }
-  if (o.dump && o.workbooks.size() > 1) return UsageError("--dump takes one WORKBOOK");
+  if (o.dump && o.workbooks.size() > 1) return UsageError("--dump přijímá jen jeden SEŠIT");
   return std::nullopt;
 }
 
@@ -261,7 +300,7 @@ int main(int argc, char** argv) {
     cli::WriteDumpJson(
         book, [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); });
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-      std::fprintf(stderr, "vestrano-cli: cannot write the dump: %s\n", std::strerror(errno));
+      std::fprintf(stderr, "vestrano-cli: výpis nelze zapsat: %s\n", std::strerror(errno));
       return 2;
     }
     return 0;
@@ -273,8 +312,9 @@ int main(int argc, char** argv) {
   if (!error.empty()) return UsageError(error);
   if (o.output && workbooks.size() > 1) {
     std::string named = workbooks[0] + ", " + workbooks[1] + (workbooks.size() > 2 ? ", …" : "");
-    return UsageError("-o names the XML of one workbook, but " + std::to_string(workbooks.size()) +
-                      " were given (" + named + "); use --output-dir");
+    return UsageError("-o určuje XML jediného sešitu, ale argumenty určují " +
+                      cli::Counted(workbooks.size(), "sešit", "sešity", "sešitů") + " (" + named +
+                      "); použijte --output-dir");
   }
   cli::RunSettings settings;
   settings.start_directory = cwd;
@@ -295,7 +335,7 @@ int main(int argc, char** argv) {
     if (!*dir) continue;
     std::error_code ec;
     std::filesystem::create_directories(cli::Absolute(**dir, cwd), ec);
-    if (ec) return UsageError("cannot create the folder " + **dir + ": " + ec.message());
+    if (ec) return UsageError("složku " + **dir + " nelze vytvořit: " + ec.message());
   }
 
   if (workbooks.size() == 1) {
@@ -311,6 +351,8 @@ int main(int argc, char** argv) {
 
   const int jobs = ThreadsOrCores(o.jobs);
   const std::size_t total = workbooks.size();
+  CatchStopSignals();
+  settings.stop = &g_stop;
   const std::vector<cli::WorkbookOutcome> outcomes =
       cli::RunWorkbooks(workbooks, settings, jobs, o.json, [&](std::size_t done) {
         if (bar)
@@ -318,8 +360,10 @@ int main(int argc, char** argv) {
                         static_cast<double>(done) / static_cast<double>(total));
       });
   if (bar) bar->Finish();
+  const int stopped_by = g_stop.load();
   int status = 0;
   for (const cli::WorkbookOutcome& outcome : outcomes) status = std::max(status, outcome.status);
+  if (stopped_by != 0) status = 128 + stopped_by;
   const std::vector<std::string> doubles = cli::DoubleFilings(outcomes);
   if (o.json) {
     for (const cli::WorkbookOutcome& outcome : outcomes)
@@ -329,6 +373,11 @@ int main(int argc, char** argv) {
     std::string text = cli::SummaryText(outcomes);
     for (const std::string& line : doubles) text += line + "\n";
     std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+  if (stopped_by != 0) {
+    std::fflush(stdout);
+    const std::string text = cli::StoppedText(outcomes, stopped_by);
+    std::fwrite(text.data(), 1, text.size(), stderr);
   }
   return status;
 }

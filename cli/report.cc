@@ -1,8 +1,13 @@
 #include "cli/report.h"
 
+#include <cmath>
 #include <functional>
 
 #include "cli/json.h"
+#include "data/decimal.h"
+#include "data/section_c.h"
+#include "import/client.h"
+#include "import/section_tables.h"
 
 namespace vestrano::cli {
 
@@ -13,6 +18,87 @@ std::string Lines(const std::vector<std::string>& lines) {
     if (i) out += ", ";
     out += JsonString(lines[i]);
   }
+  return out + "]";
+}
+
+std::string Client(const TStatement& st) {
+  const TClient c = ClientOf(st.header, st.subject);
+  return "{\"name\": " + JsonStringOrNull(c.name) + ", \"dic\": " + JsonStringOrNull(c.dic) +
+         ", \"form\": " + JsonStringOrNull(c.form) + ", \"year\": " + JsonStringOrNull(c.year) +
+         ", \"month\": " + JsonStringOrNull(c.month) +
+         ", \"quarter\": " + JsonStringOrNull(c.quarter) + "}";
+}
+
+std::string Counts(const TStatement& st) {
+  std::string out = "{";
+  for (std::size_t i = 0; i < kSectionCount; ++i) {
+    out += i ? ", \"" : "\"";
+    out += SectionCode(static_cast<Section>(i));
+    out += "\": ";
+    const std::optional<SectionCounts>& c = st.counts[i];
+    out += !c ? "null"
+              : "{\"read\": " + std::to_string(c->read) +
+                    ", \"skipped\": " + std::to_string(c->skipped) +
+                    ", \"faulty\": " + std::to_string(c->faulty) +
+                    ", \"total\": " + std::to_string(c->total) + "}";
+  }
+  return out + "}";
+}
+
+// "10500.00"; null for a sum beyond any number (which no filing holds).
+std::string Amount(long double value) {
+  if (!std::isfinite(value)) return "null";
+  return "\"" + TwoDecimalsText(RoundToHundredths(value)) + "\"";
+}
+
+// Each section's summed columns by XML attribute, then section C as VetaC carries it.
+std::string Sums(const TStatement& st) {
+  std::string out = "{";
+  for (std::size_t i = 0; i < kSectionCount; ++i) {
+    const auto section = static_cast<Section>(i);
+    out += i ? ", \"" : "\"";
+    out += SectionCode(section);
+    out += "\": {";
+    bool first = true;
+    for (const SectionFieldInfo& field : SectionTableOf(section).fields) {
+      if (field.slot == TotalSlot::None) continue;
+      out += first ? "" : ", ";
+      out += JsonString(field.name) + ": " + Amount(st.totals[field.slot]);
+      first = false;
+    }
+    out += "}";
+  }
+  out += ", \"C\": {";
+  bool first = true;
+  for (const SectionCLine& line : SectionCLines()) {
+    out += first ? "" : ", ";
+    out += JsonString(line.attribute) + ": " + Amount(SectionCValue(line, st.totals));
+    first = false;
+  }
+  return out + "}}";
+}
+
+// Warnings, then errors, as the text report lists them; each with where it points.
+std::string Messages(const TStatement& st) {
+  std::string out = "[";
+  bool first = true;
+  auto add = [&](const char* severity, const std::vector<std::string>& texts,
+                 const std::vector<TMessagePlace>& places) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      // The places are kept in step with the texts; a missing one points nowhere.
+      const TMessagePlace place = i < places.size() ? places[i] : TMessagePlace{};
+      out += first ? "{" : ", {";
+      first = false;
+      out += "\"severity\": \"";
+      out += severity;
+      out += "\", \"text\": " + JsonString(texts[i]);
+      out += ", \"sheet\": " + (place.sheet ? JsonString(st.SheetName(*place.sheet)) : "null");
+      out += ", \"row\": " + (place.row > 0 ? std::to_string(place.row) : "null");
+      out += ", \"field\": " + (place.field ? JsonString(place.field) : "null") + "}";
+    }
+  };
+  add("warning", st.warnings, st.warning_places);
+  add("error", st.errors, st.error_places);
   return out + "]";
 }
 }  // namespace
@@ -46,6 +132,13 @@ std::string ReportJson(const TStatement& st, const RunReport& report) {
   } else {
     out += "null";
   }
+  // Format 2: what programs read without parsing the texts above. A workbook whose import did not
+  // reach its end has no client, counts or sums.
+  out += ", \"format\": 2";
+  out += ", \"client\": " + (st.imported ? Client(st) : "null");
+  out += ", \"counts\": " + (st.imported ? Counts(st) : "null");
+  out += ", \"sums\": " + (st.imported ? Sums(st) : "null");
+  out += ", \"messages\": " + Messages(st);
   out += "}\n";
   return out;
 }

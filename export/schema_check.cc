@@ -112,11 +112,17 @@ TSchemaCheck CheckSchema(const std::string& path, const std::string& start_direc
     check.output += "Validátor neskončil do " + DurationText(timeout) + " a byl zastaven.";
     return check;
   }
+  if (!run.exited) {
+    // Ended by a signal (a stop of the whole session reaches it too): whatever it printed before
+    // is no verdict on the whole document.
+    if (!check.output.empty() && check.output.back() != '\n') check.output += '\n';
+    check.output += "Validátor byl ukončen signálem a ověření nedokončil.";
+    return check;
+  }
   check.verdict = VerdictOf(path, run.out);
   if (check.verdict == Verdict::NotRun && check.output.empty()) {
-    check.output = "Validátor nevypsal žádný výsledek";
-    if (run.exited) check.output += " (návratový kód " + std::to_string(run.exit_status) + ")";
-    check.output += ".";
+    check.output = "Validátor nevypsal žádný výsledek (návratový kód " +
+                   std::to_string(run.exit_status) + ").";
   }
   return check;
 }

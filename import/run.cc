@@ -50,6 +50,7 @@ void BeginImport(TStatement& st) {
   st.subject = tSubject{};
   st.stats = TStatsGrid{};
   st.subtotals = TSubtotalsList{};
+  st.counts.fill(std::nullopt);
   st.last_row_correction = st.header.take_last_row ? 1 : 2;
   st.sheet_index.fill(kSheetNotFound);
 }

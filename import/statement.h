@@ -46,6 +46,15 @@ struct TMessagePlace {
   const char* field = nullptr;  // a name from the field tables, which live as long as the program
 };
 
+// A section's statistics as numbers, for programs that read the report (the grid holds texts).
+struct SectionCounts {
+  int read = 0;
+  int skipped = 0;
+  int faulty = 0;
+  int total = 0;  // "CELKEM": the size of the row range, set when the section is finished
+  bool operator==(const SectionCounts&) const = default;
+};
+
 struct TStatement {
   TWorkbook workbook;
   tDataHeader header;  // take_last_row true at start-up
@@ -73,6 +82,9 @@ struct TStatement {
   std::vector<TMessagePlace> warning_places;
   TStatsGrid stats;
   TSubtotalsList subtotals;
+  // The statistics grid's numbers by section: none while the section's sheet was not found, all
+  // zero for a sheet found without rows (whose grid column shows "-").
+  std::array<std::optional<SectionCounts>, kSectionCount> counts;
 
   TStatement();
   int SheetIndex(SheetSlot s) const { return sheet_index[static_cast<int>(s)]; }

@@ -42,17 +42,20 @@ void FinishSection(TStatement& st, Section section, const SectionCounts& counts,
     st.totals[line.slot] = static_cast<double>(sums[static_cast<std::size_t>(line.slot)]);
   for (const SubtotalLine& line : lines)
     st.subtotals.Set(line.key, AmountDisplayText(sums[static_cast<std::size_t>(line.slot)]));
+  SectionCounts& kept = st.counts[static_cast<std::size_t>(section)].emplace(counts);
+  kept.total = row_count - heading_rows - last_row_correction + 1;
   auto& column = st.stats.cell[StatsColumn(section)];
-  column[1] = IntegerText(counts.read);
-  column[2] = IntegerText(counts.skipped);
-  column[3] = IntegerText(counts.faulty);
-  column[4] = IntegerText(row_count - heading_rows - last_row_correction + 1);
+  column[1] = IntegerText(kept.read);
+  column[2] = IntegerText(kept.skipped);
+  column[3] = IntegerText(kept.faulty);
+  column[4] = IntegerText(kept.total);
 }
 
 void MarkEmptySheet(TStatement& st, Section section) {
   auto& column = st.stats.cell[StatsColumn(section)];
   // assign(1, '-') rather than = "-": GCC 12 sees a bogus overlap in the latter at -O2.
   for (int row = 1; row <= 4; ++row) column[row].assign(1, '-');
+  st.counts[static_cast<std::size_t>(section)].emplace();
 }
 
 void WriteCLines(TStatement& st) {

@@ -11,12 +11,6 @@
 
 namespace vestrano {
 
-struct SectionCounts {
-  int read = 0;
-  int skipped = 0;
-  int faulty = 0;
-};
-
 // One running sum per totals slot, in extended precision; a section uses only its own slots.
 using RunningSums = std::array<long double, kTotalSlots>;
 
@@ -30,12 +24,13 @@ struct SubtotalLine {
 inline int StatsColumn(Section s) { return static_cast<int>(s) + 1; }
 
 // Rounds each running sum into its slot, writes the subtotal lines (in the order given) and the
-// statistics column; "CELKEM" is R − H − c + 1, the size of the row range, and is not clamped.
+// statistics column and counts; "CELKEM" is R − H − c + 1, the size of the row range, and is not
+// clamped.
 void FinishSection(TStatement& st, Section section, const SectionCounts& counts, int row_count,
                    int heading_rows, int last_row_correction, const RunningSums& sums,
                    std::span<const SubtotalLine> lines);
 
-// A section sheet without any row: "-" in the four cells of its statistics column.
+// A section sheet without any row: "-" in the four cells of its statistics column, zero counts.
 void MarkEmptySheet(TStatement& st, Section section);
 
 // "1 234 567,50 CZK": two decimals (ties away from zero), groups of three separated by a blank,

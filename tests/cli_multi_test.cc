@@ -1,14 +1,24 @@
 // Several workbooks in one run of the command line: which workbooks a folder stands for, the
 // summary, the JSON lines, a failing workbook among others, double filings, files that two
 // workbooks would both write, and the same bytes whatever the number of threads.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
+#include <thread>
+#include <tuple>
 
 #include "cli/batch.h"
+#include "cli/czech.h"
 #include "support/run_program.h"
 #include "support/statement_book.h"
 #include "support/temp_dir.h"
@@ -38,7 +48,7 @@ std::map<std::string, std::string> Files(const std::string& dir) {
   return out;
 }
 
-TEST(CliWorkbooks, FoldersStandForTheirWorkbooksInByteOrder) {
+TEST(CliWorkbooks, FoldersStandForTheirWorkbooksByName) {
   const test::TempDir tmp("vestrano-expand");
   fs::create_directories(tmp / "klienti/archiv");
   for (const char* name : {"b.xlsx", "B.XLSX", "a.xls", "c.xltm", "~$b.xlsx", "poznamky.txt",
@@ -47,19 +57,59 @@ TEST(CliWorkbooks, FoldersStandForTheirWorkbooksInByteOrder) {
   fs::create_directories(tmp / "klienti/slozka.xlsx");  // a folder is no workbook
   std::string error;
   const std::string k = tmp / "klienti";
+  // The Czech alphabet where the system has it (small letters first among equals), else bytes.
+  const bool czech = cli::HasCzechOrder();
   EXPECT_EQ(cli::ExpandArguments({"x.xlsx", k}, false, error),
-            (std::vector<std::string>{"x.xlsx", k + "/B.XLSX", k + "/a.xls", k + "/b.xlsx",
-                                      k + "/c.xltm"}));
+            czech ? (std::vector<std::string>{"x.xlsx", k + "/a.xls", k + "/b.xlsx", k + "/B.XLSX",
+                                              k + "/c.xltm"})
+                  : (std::vector<std::string>{"x.xlsx", k + "/B.XLSX", k + "/a.xls", k + "/b.xlsx",
+                                              k + "/c.xltm"}));
   EXPECT_EQ(error, "");
   EXPECT_EQ(cli::ExpandArguments({k + "/"}, true, error),
-            (std::vector<std::string>{k + "/B.XLSX", k + "/a.xls", k + "/archiv/e.xlsm",
-                                      k + "/b.xlsx", k + "/c.xltm"}));
+            czech ? (std::vector<std::string>{k + "/a.xls", k + "/archiv/e.xlsm", k + "/b.xlsx",
+                                              k + "/B.XLSX", k + "/c.xltm"})
+                  : (std::vector<std::string>{k + "/B.XLSX", k + "/a.xls", k + "/archiv/e.xlsm",
+                                              k + "/b.xlsx", k + "/c.xltm"}));
   EXPECT_TRUE(cli::ExpandArguments({"x.xlsx", tmp / "klienti/archiv/.."}, false, error).size() ==
               5);
   fs::create_directories(tmp / "prazdna");
   std::ofstream(tmp / "prazdna/~$kh.xlsx") << "x";
   EXPECT_TRUE(cli::ExpandArguments({"x.xlsx", tmp / "prazdna"}, false, error).empty());
   EXPECT_NE(error.find(tmp / "prazdna"), std::string::npos) << error;
+}
+
+TEST(CliWorkbooks, CzechOrderAndCountedWords) {
+  // Shuffled; "ch" after "h", each accented letter after its base letter, letter case second,
+  // a name before its extension and folder by folder.
+  const std::vector<std::string> czech = {
+      "alfa.xlsx",          "alfa stavby.xlsx", "Archiv/zeta.xlsx", "cibule.xlsx",
+      "Čížek a syn.xlsx",   "hrad.xlsx",        "chata.xlsx",       "ivan.xlsx",
+      "rak.xlsx",           "Řeznictví.xlsx",   "sova.xlsx",        "Šťastný.xlsx",
+      "VELKA PISMENA.XLSX", "z.xlsx",           "zeta.xlsx",        "žirafa.xls",
+  };
+  std::vector<std::string> names = {czech[14], czech[5],  czech[9],  czech[0], czech[12], czech[2],
+                                    czech[15], czech[7],  czech[11], czech[3], czech[6],  czech[13],
+                                    czech[1],  czech[10], czech[4],  czech[8]};
+  std::vector<std::string> bytes = names;
+  std::sort(bytes.begin(), bytes.end());
+  cli::SortByName(names);
+  if (cli::HasCzechOrder()) {
+    EXPECT_EQ(names, czech);
+  } else {
+    EXPECT_EQ(names, bytes);  // no Czech collation on this system: by bytes, as the README says
+  }
+
+  const std::vector<std::pair<std::size_t, std::string>> counted = {
+      {0, "0 sešitů"},   {1, "1 sešit"},    {2, "2 sešity"},     {3, "3 sešity"},
+      {4, "4 sešity"},   {5, "5 sešitů"},   {11, "11 sešitů"},   {21, "21 sešitů"},
+      {22, "22 sešitů"}, {25, "25 sešitů"}, {104, "104 sešitů"},
+  };
+  for (const auto& [n, text] : counted)
+    EXPECT_EQ(cli::Counted(n, "sešit", "sešity", "sešitů"), text);
+  EXPECT_EQ(cli::Counted(1, "neplatný", "neplatné", "neplatných"), "1 neplatný");
+  EXPECT_EQ(cli::Counted(3, "neplatný", "neplatné", "neplatných"), "3 neplatné");
+  EXPECT_EQ(cli::Counted(5, "neplatný", "neplatné", "neplatných"), "5 neplatných");
+  EXPECT_EQ(cli::PluralForm(2, "zapsán", "zapsány", "zapsáno"), "zapsány");
 }
 
 TEST(CliWorkbooks, SummaryJsonLinesFailureAndDoubleFiling) {
@@ -83,7 +133,7 @@ TEST(CliWorkbooks, SummaryJsonLinesFailureAndDoubleFiling) {
             "listopad/gama.xlsx   27082440  11/2026  B         6           0     0  valid\n"
             "poskozeny.xlsx       -         -        -         -           -     -  selhalo\n"
             "poskozeny.xlsx: The file is not a valid XLSX (Excel 2007) file.\n"
-            "Celkem: 5 sešitů, 2 s chybami, 1 neplatných\n"
+            "Celkem: 5 sešitů, 2 s chybami, 1 neplatný\n"
             "Možné dvojí podání: listopad/alfa.xlsx, listopad/gama.xlsx\n");
   EXPECT_EQ(r.err, "");
   for (const char* xml : {"alfa.xml", "beta.xml", "gama.xml", "delta.xml"})
@@ -118,14 +168,16 @@ TEST(CliWorkbooks, FilesTwoWorkbooksWouldBothWriteAreAUsageError) {
   for (const char* name : {"kh.xlsx", "kh.xls", "praha/kh.xlsx", "brno/kh.xlsx", "jiny.xlsx"})
     test::WriteStatementWorkbook(tmp / name);
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"kh.xlsx", "kh.xls"}, "kh.xlsx and kh.xls would both write " + tmp.path() + "/kh.xml"},
-      {{"kh.xlsx", "./kh.xlsx"}, "kh.xlsx and ./kh.xlsx would both write"},
+      {{"kh.xlsx", "kh.xls"}, "kh.xlsx i kh.xls by zapsaly týž soubor " + tmp.path() + "/kh.xml"},
+      {{"kh.xlsx", "./kh.xlsx"}, "kh.xlsx i ./kh.xlsx by zapsaly týž soubor"},
       {{"--output-dir", "out", "praha", "brno"},
-       "praha/kh.xlsx and brno/kh.xlsx would both write " + tmp.path() + "/out/kh.xml"},
+       "praha/kh.xlsx i brno/kh.xlsx by zapsaly týž soubor " + tmp.path() + "/out/kh.xml"},
       {{"--no-export", "--report-dir", "r", "praha/kh.xlsx", "brno/kh.xlsx"},
-       "would both write " + tmp.path() + "/r/kh.txt"},
-      {{"-o", "jedno.xml", "kh.xlsx", "jiny.xlsx"}, "-o names the XML of one workbook"},
-      {{"kh.xlsx", "prazdna"}, "the folder prazdna holds no workbook"},
+       "by zapsaly týž soubor " + tmp.path() + "/r/kh.txt"},
+      {{"-o", "jedno.xml", "kh.xlsx", "jiny.xlsx"},
+       "-o určuje XML jediného sešitu, ale argumenty určují 2 sešity (kh.xlsx, jiny.xlsx); "
+       "použijte --output-dir"},
+      {{"kh.xlsx", "prazdna"}, "ve složce prazdna není žádný sešit"},
   };
   fs::create_directories(tmp / "prazdna");
   for (const auto& [args, message] : cases) {
@@ -190,6 +242,87 @@ TEST(CliWorkbooks, OneThreadOrFourWriteTheSameBytesAsSingleRuns) {
     auto r = RunProgram(Cli({"-q", "-o", "single.xml", "in/" + name + ".xlsx"}), tmp.path());
     EXPECT_LE(r.status, 1);
     EXPECT_EQ(Read(tmp / "single.xml"), first[name + ".xml"]) << name;
+  }
+}
+
+// Starts the command line in cwd in a process group of its own (as a shell starts a job), its
+// output into files there; returns its process id.
+pid_t StartInGroup(const std::vector<std::string>& args, const std::string& cwd) {
+  std::vector<std::string> argv = Cli(args);
+  std::vector<char*> raw;
+  for (std::string& a : argv) raw.push_back(a.data());
+  raw.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, (cwd + "/stdout").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, (cwd + "/stderr").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
+  pid_t pid = -1;
+  const int rc = ::posix_spawn(&pid, raw[0], &actions, &attr, raw.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  return rc == 0 ? pid : -1;
+}
+
+// Ctrl+C (or SIGTERM) while two workbooks at a time are being imported, written and checked:
+// each workbook is written whole or not at all, and the run says which before it ends.
+TEST(CliWorkbooks, AStoppedRunListsWhichWorkbooksItWrote) {
+  const test::TempDir tmp("vestrano-stop");
+  fs::create_directories(tmp / "in");
+  constexpr int kBooks = 5;
+  for (int i = 0; i < kBooks; ++i)
+    test::WriteStatementWorkbook(tmp / ("in/kh" + std::to_string(i) + ".xlsx"), {.rows = 10000});
+  for (const auto& [signal, status, name] :
+       {std::tuple{SIGINT, 130, "SIGINT"}, std::tuple{SIGTERM, 143, "SIGTERM"}}) {
+    fs::remove_all(tmp / "out");
+    const pid_t pid = StartInGroup({"-q", "-j", "2", "--output-dir", "out", "in"}, tmp.path());
+    ASSERT_GT(pid, 0);
+    // The signal comes once the first document is there, to the whole group as from a terminal.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    while (!(fs::exists(tmp / "out") && !fs::is_empty(tmp / "out")) &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(::kill(-pid, signal), 0);
+    int wait_status = 0;
+    ASSERT_EQ(::waitpid(pid, &wait_status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(wait_status)) << name;
+    EXPECT_EQ(WEXITSTATUS(wait_status), status) << name;
+
+    const std::string err = Read(tmp / "stderr");
+    EXPECT_TRUE(err.starts_with("vestrano-cli: přerušeno signálem " + std::string(name) + ": "))
+        << err;
+    std::set<std::string> listed_written;
+    for (int i = 0; i < kBooks; ++i) {
+      const std::string book = "in/kh" + std::to_string(i) + ".xlsx";
+      const std::string xml = "kh" + std::to_string(i) + ".xml";
+      const std::string written = "zapsán     " + book + " → " + tmp.path() + "/out/" + xml + "\n";
+      if (err.find("  " + written) != std::string::npos) {
+        listed_written.insert(xml);
+        continue;
+      }
+      // Not written: abandoned in hand, or never started.
+      const bool other = err.find("  přerušen   " + book + "\n") != std::string::npos ||
+                         err.find("  nezahájen  " + book + "\n") != std::string::npos;
+      EXPECT_TRUE(other) << book << "\n" << err;
+    }
+    EXPECT_FALSE(listed_written.count("kh" + std::to_string(kBooks - 1) + ".xml")) << err;
+    // On disk exactly the documents listed, each one whole; nothing else in the folder.
+    std::set<std::string> on_disk;
+    for (const auto& [file, bytes] : Files(tmp / "out")) {
+      on_disk.insert(file);
+      EXPECT_TRUE(bytes.ends_with("</Pisemnost>\r\n")) << file;
+    }
+    EXPECT_FALSE(on_disk.empty());
+    EXPECT_EQ(on_disk, listed_written) << err;
+    // The summary is of the workbooks finished.
+    EXPECT_NE(Read(tmp / "stdout").find("Celkem: "), std::string::npos);
   }
 }
 

@@ -6,7 +6,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "cli/report.h"
+#include "import/run.h"
 #include "support/run_program.h"
+#include "support/sheet_builder.h"
 #include "support/temp_dir.h"
 
 namespace vestrano {
@@ -18,7 +21,7 @@ using test::RunProgram;
 TEST(Cli, HelpAndVersion) {
   auto help = RunProgram({CliPath(), "--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("Usage: vestrano-cli [options] WORKBOOK"), std::string::npos);
+  EXPECT_TRUE(help.out.starts_with("Použití: vestrano-cli [volby] SEŠIT|SLOŽKA...\n")) << help.out;
   EXPECT_NE(help.out.find("--no-validate"), std::string::npos);
   auto version = RunProgram({CliPath(), "--version"});
   EXPECT_EQ(version.status, 0);
@@ -44,9 +47,13 @@ TEST(Cli, UsageErrorsExitWithTwo) {
     args.insert(args.begin(), CliPath());
     auto r = RunProgram(args);
     EXPECT_EQ(r.status, 2) << args.size();
-    EXPECT_NE(r.err.find("vestrano-cli: "), std::string::npos);
+    EXPECT_TRUE(r.err.starts_with("vestrano-cli: ")) << r.err;
+    EXPECT_TRUE(r.err.ends_with("\nNápověda: vestrano-cli --help\n")) << r.err;
     EXPECT_EQ(r.out, "");
   }
+  EXPECT_EQ(RunProgram({CliPath(), "-j", "0", "a.xlsx"}).err,
+            "vestrano-cli: -j potřebuje počet sešitů od 1 do 1024, ne „0“\n"
+            "Nápověda: vestrano-cli --help\n");
 }
 
 TEST(Cli, UnreadableWorkbookIsAFailureInTheJsonReport) {
@@ -58,10 +65,83 @@ TEST(Cli, UnreadableWorkbookIsAFailureInTheJsonReport) {
       << r.out;
   EXPECT_NE(r.out.find("\"xml\": null"), std::string::npos);
   EXPECT_NE(r.out.find("\"validation\": null"), std::string::npos);
+  // Nothing was read: no client, counts or sums, and no message.
+  EXPECT_NE(r.out.find("\"format\": 2, \"client\": null, \"counts\": null, \"sums\": null, "
+                       "\"messages\": []}\n"),
+            std::string::npos)
+      << r.out;
 
   auto dump = RunProgram({CliPath(), "--dump", "/nonexistent/a.xlsx"});
   EXPECT_EQ(dump.status, 2);
   EXPECT_NE(dump.err.find("/nonexistent/a.xlsx"), std::string::npos);
+}
+
+// What programs read without parsing texts: a follow-up statement for a quarter with errors in
+// the header and in A1, an A4 sheet without rows, and the other sections without their sheets.
+TEST(CliJson, ClientCountsSumsAndMessagesWithTheirPlaces) {
+  using test::Date;
+  TStatement st;
+  test::AddLabelledSheet(st.workbook, "Hlavička", {"N", 2026, 4});
+  test::AddLabelledSheet(st.workbook, "Subjekt",
+                         {"F", "7801011240", "451", test::Blank{}, test::Blank{}, "Nová", "Jana"});
+  TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
+  test::AddRow(a1, {"heading"});
+  test::AddRow(a1, {1, "27082440", "FV1", Date{46327}, "10500,5", "4"});
+  test::AddRow(a1, {2, "27082440", "FV2", "no date", 100, "4"});
+  st.workbook.AddSheet("A4");
+  BeginImport(st);
+  ReadLoadedWorkbook(st);
+  RunReport report;
+  report.file = "kh.xlsx";
+  const std::string json = cli::ReportJson(st, report);
+  auto has = [&](const std::string& what) {
+    EXPECT_NE(json.find(what), std::string::npos) << what << "\n" << json;
+  };
+  has(", \"format\": 2, \"client\": {\"name\": \"Jana Nová\", \"dic\": \"7801011240\", "
+      "\"form\": \"N\", \"year\": \"2026\", \"month\": null, \"quarter\": \"4\"}, ");
+  // Numbers where the grid has texts; "-" for A4's sheet without rows is zeros; no sheet: null.
+  const std::string zero = "{\"read\": 0, \"skipped\": 0, \"faulty\": 0, \"total\": 0}";
+  has("\"counts\": {\"A1\": {\"read\": 1, \"skipped\": 0, \"faulty\": 1, \"total\": 2}, "
+      "\"A2\": null, \"A3\": null, \"A4\": " +
+      zero + ", \"A5\": null, \"B1\": null, \"B2\": null, \"B3\": null}");
+  EXPECT_EQ(st.stats.At(4, 1), "-");
+  // Every accepted amount is summed, also on a faulty row; section C as VetaC carries it.
+  const std::string six =
+      "{\"zakl_dane1\": \"0.00\", \"dan1\": \"0.00\", \"zakl_dane2\": \"0.00\", "
+      "\"dan2\": \"0.00\", \"zakl_dane3\": \"0.00\", \"dan3\": \"0.00\"}";
+  has("\"sums\": {\"A1\": {\"zakl_dane1\": \"10600.50\"}, \"A2\": " + six +
+      ", \"A3\": {\"osv_plneni\": \"0.00\"}, \"A4\": " + six + ", \"A5\": " + six +
+      ", \"B1\": " + six + ", \"B2\": " + six + ", \"B3\": " + six +
+      ", \"C\": {\"obrat23\": \"0.00\", \"obrat5\": \"0.00\", \"pln23\": \"0.00\", "
+      "\"pln5\": \"0.00\", \"pln_rez_pren\": \"10600.50\", \"rez_pren23\": \"0.00\", "
+      "\"rez_pren5\": \"0.00\", \"celk_zd_a2\": \"0.00\"}}");
+  // The message naming two rows gives the first; a missing sheet names the sheet only.
+  const std::string missing_a2 =
+      "{\"severity\": \"warning\", \"text\": \"Nenalezen list pro sekci A2 - A2.\", "
+      "\"sheet\": \"A2\", \"row\": null, \"field\": null}";
+  const std::string follow_up =
+      "{\"severity\": \"error\", \"text\": \"Chybí datum zjištění (ř.č.12) nebo č.j. výzvy "
+      "(ř.č.13) na listu Hlavička\", \"sheet\": \"Hlavička\", \"row\": 12, "
+      "\"field\": \"d_zjist\"}";
+  const std::string duzp =
+      "{\"severity\": \"error\", \"text\": \"Neplatný údaj DUZP v ř.č.3 v sekci A1\", "
+      "\"sheet\": \"A1\", \"row\": 3, \"field\": \"duzp\"}";
+  has(missing_a2);
+  has(follow_up);
+  has(duzp);
+  // The report's order: every warning, then every error, one object each.
+  const std::size_t messages = json.find("\"messages\": [");
+  ASSERT_NE(messages, std::string::npos);
+  EXPECT_LT(messages, json.find(missing_a2));
+  EXPECT_LT(json.find(missing_a2), json.find(follow_up));
+  EXPECT_LT(json.find(follow_up), json.find(duzp));
+  EXPECT_LT(json.rfind("\"severity\": \"warning\""), json.find("\"severity\": \"error\""));
+  std::size_t objects = 0;
+  for (std::size_t at = messages; (at = json.find("{\"severity\": ", at)) != std::string::npos;
+       ++at)
+    ++objects;
+  EXPECT_EQ(objects, st.warnings.size() + st.errors.size());
+  EXPECT_TRUE(json.ends_with("]}\n"));
 }
 
 }  // namespace
@@ -101,6 +181,7 @@ TEST(CliMainJob, ExampleImportsWritesAndValidates) {
   std::string doc((std::istreambuf_iterator<char>(xml)), {});
   EXPECT_TRUE(Has(doc, "zakl_dane1=\"12500.5\""));  // the decimal-comma text, in filing form
   EXPECT_TRUE(Has(doc, "<VetaC obrat23=\"149764.46\""));
+  EXPECT_TRUE(Has(r.out, "\"C\": {\"obrat23\": \"149764.46\", ")) << r.out;  // the same value
 
   auto text = RunProgram({CliPath(), "--no-export", workbook});
   EXPECT_EQ(text.status, 0);
@@ -171,7 +252,7 @@ TEST(CliMainJob, OutputsThatAreNoPlaceForADocumentAreRefusedBeforeAnythingRuns) 
        fail + dir + "/protected.xml: soubor je chráněn proti zápisu"},
       {{"-o", dir + "/", kh}, fail + dir + "/: cesta končí lomítkem, název souboru v ní chybí"},
       {{"--output-dir", dir + "/file", kh},
-       "vestrano-cli: --output-dir names " + dir + "/file, which is not a folder"},
+       "vestrano-cli: --output-dir určuje " + dir + "/file, což není složka"},
       {{"--no-export", "--report-dir", dir + "/reports", kh},
        fail + dir + "/reports/kh.txt: je to roura (FIFO), ne obyčejný soubor"},
       {{"--template", dir + "/pipe.xml.xlsx"}, ""},  // made below

@@ -129,6 +129,18 @@ TEST(ExportRunner, NoVerdictIsReportedAsNotCompleted) {
     EXPECT_EQ(ResultMessage(path, check.verdict, check.output), failed + check.output);
   }
   {
+    // Ended by a signal after its verdict line: that line is no verdict on the document.
+    TempDir bin;
+    const std::string script = bin / "xmlstarlet";
+    std::ofstream(script) << "#!/bin/sh\nprintf '%s - valid\\n' \"$5\"\nkill -TERM $$\n";
+    fs::permissions(script, fs::perms::owner_all);
+    PathGuard killed(bin.path() + ":" + CurrentPath());
+    const TSchemaCheck check = CheckSchema(path, start.dir.path());
+    EXPECT_EQ(check.verdict, Verdict::NotRun);
+    EXPECT_EQ(check.output,
+              path + " - valid\nValidátor byl ukončen signálem a ověření nedokončil.");
+  }
+  {
     // The folder it should run in is gone: it cannot start, and the reason says where.
     FakeValidator fake("valid");
     const std::string gone = start.dir / "gone";

@@ -53,7 +53,7 @@ TEST(FinishSection, WritesSlotsLinesAndColumn) {
   sums[static_cast<std::size_t>(TotalSlot::A1_zakl_dane1)] = 99;  // not the section's slot
   const SubtotalLine lines[] = {{TotalSlot::B1_zakl_dane1, "B1-Základ daně 1"},
                                 {TotalSlot::B1_dan1, "B1-Daň 1"}};
-  FinishSection(st, Section::B1, SectionCounts{4, 2, 1}, 10, 1, 1, sums, lines);
+  FinishSection(st, Section::B1, {.read = 4, .skipped = 2, .faulty = 1}, 10, 1, 1, sums, lines);
 
   EXPECT_EQ(st.totals[TotalSlot::B1_zakl_dane1], -1234.5);
   EXPECT_EQ(st.totals[TotalSlot::B1_dan1], static_cast<double>(0.1L + 0.2L));
@@ -63,13 +63,18 @@ TEST(FinishSection, WritesSlotsLinesAndColumn) {
   EXPECT_EQ(st.subtotals.Get("A1-Základ daně"), "0");
   // CELKEM is the size of the row range, not the sum of the counts.
   EXPECT_EQ(Column(st, 6), (Lines{"4", "2", "1", "9"}));
+  EXPECT_EQ(st.counts[static_cast<std::size_t>(Section::B1)], (SectionCounts{4, 2, 1, 9}));
 
   FinishSection(st, Section::B3, SectionCounts{}, 1, 1, 2, sums, {});
   EXPECT_EQ(Column(st, 8), (Lines{"0", "0", "0", "-1"}));
+  EXPECT_EQ(st.counts[static_cast<std::size_t>(Section::B3)], (SectionCounts{0, 0, 0, -1}));
 
   MarkEmptySheet(st, Section::A3);
   EXPECT_EQ(Column(st, 3), (Lines{"-", "-", "-", "-"}));
   EXPECT_EQ(st.stats.cell[3][0], "A3");
+  // A sheet found without rows counts nothing; a section whose sheet was not found has no counts.
+  EXPECT_EQ(st.counts[static_cast<std::size_t>(Section::A3)], SectionCounts{});
+  EXPECT_FALSE(st.counts[static_cast<std::size_t>(Section::A1)].has_value());
 }
 
 TEST(SectionCLines, SumTheirSlotsOnly) {
