@@ -132,12 +132,13 @@ std::string ReportJson(const TStatement& st, const RunReport& report) {
   } else {
     out += "null";
   }
-  // Format 2: what programs read without parsing the texts above. A workbook whose import did not
-  // reach its end has no client, counts or sums.
+  // Format 2: what programs read without parsing the texts above. A failed workbook (its import
+  // did not reach its end, or its XML could not be written) has no client, counts or sums.
+  const bool read = st.imported && !report.failure;
   out += ", \"format\": 2";
-  out += ", \"client\": " + (st.imported ? Client(st) : "null");
-  out += ", \"counts\": " + (st.imported ? Counts(st) : "null");
-  out += ", \"sums\": " + (st.imported ? Sums(st) : "null");
+  out += ", \"client\": " + (read ? Client(st) : "null");
+  out += ", \"counts\": " + (read ? Counts(st) : "null");
+  out += ", \"sums\": " + (read ? Sums(st) : "null");
   out += ", \"messages\": " + Messages(st);
   out += "}\n";
   return out;

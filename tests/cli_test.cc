@@ -89,8 +89,7 @@ TEST(CliJson, ClientCountsSumsAndMessagesWithTheirPlaces) {
   test::AddRow(a1, {1, "27082440", "FV1", Date{46327}, "10500,5", "4"});
   test::AddRow(a1, {2, "27082440", "FV2", "no date", 100, "4"});
   st.workbook.AddSheet("A4");
-  BeginImport(st);
-  ReadLoadedWorkbook(st);
+  ImportWorkbook(st, std::move(st.workbook));
   RunReport report;
   report.file = "kh.xlsx";
   const std::string json = cli::ReportJson(st, report);
