@@ -153,8 +153,7 @@ class KeyboardBack {
 };
 
 QString ErrorsQuestion(std::size_t errors) {
-  const char* noun = errors == 1 ? "chybu" : errors >= 2 && errors <= 4 ? "chyby" : "chyb";
-  return U("Sešit obsahuje %1 %2. Přesto exportovat?").arg(errors).arg(U(noun));
+  return Q("Sešit obsahuje " + Counted(errors, "chybu", "chyby", "chyb") + ". Přesto exportovat?");
 }
 
 QFont WindowFont() {

@@ -8,18 +8,6 @@
 
 namespace vestrano::cli {
 
-std::string_view PluralForm(std::size_t n, std::string_view one, std::string_view few,
-                            std::string_view many) {
-  if (n == 1) return one;
-  if (n >= 2 && n <= 4) return few;
-  return many;
-}
-
-std::string Counted(std::size_t n, std::string_view one, std::string_view few,
-                    std::string_view many) {
-  return std::to_string(n) + " " + std::string(PluralForm(n, one, few, many));
-}
-
 namespace {
 
 // Made once and kept for the life of the process; (locale_t)0 when the system lacks it. A locale

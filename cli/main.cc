@@ -313,7 +313,7 @@ int main(int argc, char** argv) {
   if (o.output && workbooks.size() > 1) {
     std::string named = workbooks[0] + ", " + workbooks[1] + (workbooks.size() > 2 ? ", …" : "");
     return UsageError("-o určuje XML jediného sešitu, ale argumenty určují " +
-                      cli::Counted(workbooks.size(), "sešit", "sešity", "sešitů") + " (" + named +
+                      Counted(workbooks.size(), "sešit", "sešity", "sešitů") + " (" + named +
                       "); použijte --output-dir");
   }
   cli::RunSettings settings;

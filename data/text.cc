@@ -95,4 +95,16 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+std::string_view PluralForm(std::size_t n, std::string_view one, std::string_view few,
+                            std::string_view many) {
+  if (n == 1) return one;
+  if (n >= 2 && n <= 4) return few;
+  return many;
+}
+
+std::string Counted(std::size_t n, std::string_view one, std::string_view few,
+                    std::string_view many) {
+  return std::to_string(n) + " " + std::string(PluralForm(n, one, few, many));
+}
+
 }  // namespace vestrano

@@ -24,4 +24,12 @@ std::string ToValidUtf8(std::string_view s);
 // Appends the UTF-8 form of code point cp (U+FFFD for a surrogate or a value past U+10FFFF).
 void AppendUtf8(std::string& out, char32_t cp);
 
+// The Czech form of a word that goes with n: one for 1, few for 2, 3 and 4, many for every other
+// number (0, 5, 11, 22, 25, …).
+std::string_view PluralForm(std::size_t n, std::string_view one, std::string_view few,
+                            std::string_view many);
+// "1 sešit", "3 sešity", "5 sešitů".
+std::string Counted(std::size_t n, std::string_view one, std::string_view few,
+                    std::string_view many);
+
 }  // namespace vestrano

@@ -19,6 +19,7 @@
 
 #include "cli/batch.h"
 #include "cli/czech.h"
+#include "data/text.h"
 #include "support/run_program.h"
 #include "support/statement_book.h"
 #include "support/temp_dir.h"
@@ -105,11 +106,11 @@ TEST(CliWorkbooks, CzechOrderAndCountedWords) {
       {22, "22 sešitů"}, {25, "25 sešitů"}, {104, "104 sešitů"},
   };
   for (const auto& [n, text] : counted)
-    EXPECT_EQ(cli::Counted(n, "sešit", "sešity", "sešitů"), text);
-  EXPECT_EQ(cli::Counted(1, "neplatný", "neplatné", "neplatných"), "1 neplatný");
-  EXPECT_EQ(cli::Counted(3, "neplatný", "neplatné", "neplatných"), "3 neplatné");
-  EXPECT_EQ(cli::Counted(5, "neplatný", "neplatné", "neplatných"), "5 neplatných");
-  EXPECT_EQ(cli::PluralForm(2, "zapsán", "zapsány", "zapsáno"), "zapsány");
+    EXPECT_EQ(Counted(n, "sešit", "sešity", "sešitů"), text);
+  EXPECT_EQ(Counted(1, "neplatný", "neplatné", "neplatných"), "1 neplatný");
+  EXPECT_EQ(Counted(3, "neplatný", "neplatné", "neplatných"), "3 neplatné");
+  EXPECT_EQ(Counted(5, "neplatný", "neplatné", "neplatných"), "5 neplatných");
+  EXPECT_EQ(PluralForm(2, "zapsán", "zapsány", "zapsáno"), "zapsány");
 }
 
 TEST(CliWorkbooks, SummaryJsonLinesFailureAndDoubleFiling) {
