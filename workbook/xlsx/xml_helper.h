@@ -171,6 +171,7 @@ class PullReader {
   bool error_fatal_ = false;
   bool refused_ = false;    // an entity that XML does not define was referred to
   bool root_seen_ = false;  // the document type was checked
+  xmlDoc* doc_ = nullptr;   // the reader's document, once asked for: freed here
   unsigned long errors_before_ = 0;
   std::exception_ptr stream_error_;
 };
