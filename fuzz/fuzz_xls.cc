@@ -1,6 +1,6 @@
 // libFuzzer target for the XLS reader: loads the bytes as a compound file and reads every cell.
-//   mkdir -p fuzz/corpus-xls && cp tests/fixtures/xls/*.xls tests/fixtures/xls/fuzz/*.xls fuzz/corpus-xls/
-//   build-fuzz/fuzz/fuzz_xls -max_total_time=1800 -rss_limit_mb=4096 -max_len=65536 fuzz/corpus-xls
+// scripts/fuzz builds it and runs it from the committed workbooks (the named fixtures, the fuzz
+// findings, the examples) and the corpus that earlier runs grew in build-fuzz/corpus/.
 // Keep every finding in tests/fixtures/xls/fuzz/ under a name that says what it broke; the
 // fixture test loads them all.
 #include <cstddef>

@@ -1,7 +1,6 @@
 // libFuzzer target for the BIFF8 record layer: the input is a Workbook stream, wrapped in a valid
 // compound file, so every mutation reaches the record handlers instead of the container.
-//   build-fuzz/fuzz/fuzz_xls_records -max_total_time=900 -rss_limit_mb=4096 fuzz/corpus-xls-records
-// Seeds: the Workbook streams of tests/fixtures/xls/*.xls.
+// scripts/fuzz builds it and seeds it with the Workbook streams of the committed .xls files.
 #include <cstddef>
 #include <cstdint>
 #include <span>

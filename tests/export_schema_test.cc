@@ -144,24 +144,12 @@ void AddWriterDocuments(std::vector<Doc>& docs) {
     for (const auto& entry :
          fs::recursive_directory_iterator(fs::path(VESTRANO_SOURCE_DIR) / folder)) {
       if (!entry.is_regular_file()) continue;
-      const std::string ext = entry.path().extension().string();
-      // Fixtures without an extension are reader inputs; the folder says which reader.
-      const bool xls =
-          ext == ".xls" || (ext.empty() && entry.path().parent_path().filename() == "xls");
-      const bool xlsx = ext == ".xlsx" || ext == ".xlsm" ||
-                        (ext.empty() && entry.path().parent_path().filename() == "xlsx");
-      if (xls || xlsx) workbooks.push_back(entry.path());
+      if (IsWorkbookFileName(entry.path().string())) workbooks.push_back(entry.path());
     }
   }
   std::sort(workbooks.begin(), workbooks.end());
-  TempDir renamed;
   for (const fs::path& book : workbooks) {
-    std::string path = book.string();
-    if (book.extension().empty()) {  // the reader is chosen by the extension
-      const std::string ext = book.parent_path().filename() == "xls" ? ".xls" : ".xlsx";
-      path = renamed / (book.filename().string() + ext);
-      fs::copy_file(book, path, fs::copy_options::overwrite_existing);
-    }
+    const std::string path = book.string();
     TStatement st;
     try {
       RunImport(st, path);
