@@ -13,6 +13,7 @@
 #include "data/layout.h"
 #include "data/records.h"
 #include "data/text.h"
+#include "import/section_tables.h"
 #include "export/atomic_file.h"
 
 namespace vestrano::cli {
@@ -21,29 +22,22 @@ namespace {
 
 struct Column {
   int index;  // 0-based
-  const char* name;
-  const char* label;  // the heading of its column
+  const char* heading;
   FieldKind kind;
+  Rule rule;  // the import's check of the field, which decides its drop-down list
 };
 
-template <class R>
-void AppendColumns(Section s, const tDataOrder& order, std::vector<Column>& out) {
-  const auto fields = Fields<R>();
-  for (std::size_t k = 0; k < fields.size(); ++k)
-    out.push_back({order.Of(s, k) - 1, fields[k].name,
-                   fields[k].heading ? fields[k].heading : fields[k].label, fields[k].kind});
-}
-
-// The columns of each section's record type, in section order.
-using ColumnsOf = void (*)(Section, const tDataOrder&, std::vector<Column>&);
-constexpr std::array<ColumnsOf, kSectionCount> kColumnsOf = {
-    &AppendColumns<tDataA1>, &AppendColumns<tDataA2>, &AppendColumns<tDataA3>,
-    &AppendColumns<tDataA4>, &AppendColumns<tDataA5>, &AppendColumns<tDataB1>,
-    &AppendColumns<tDataB2>, &AppendColumns<tDataB3>};
-
+// The columns of a section, from the import's own table of it.
 std::vector<Column> SectionColumns(Section s, const tDataOrder& order) {
+  const SectionTable& table = SectionTableOf(s);
   std::vector<Column> out;
-  kColumnsOf[static_cast<std::size_t>(s)](s, order, out);
+  for (std::size_t k = 0; k < table.fields.size(); ++k) {
+    const SectionFieldInfo& f = table.fields[k];
+    Rule rule = Rule::None;
+    for (const FieldCheck& c : table.checks)
+      if (c.field == k && rule == Rule::None) rule = c.rule;
+    out.push_back({order.Of(s, k) - 1, f.heading ? f.heading : f.label, f.kind, rule});
+  }
   return out;
 }
 
@@ -74,20 +68,23 @@ std::vector<std::string> Letters(int length) {
   return out;
 }
 
-// The drop-down list of a code field; empty for other fields. The form type and the subject
-// type have no check in the import; their codes are the form's.
-std::vector<std::string> CodeList(std::string_view field) {
-  if (field == "kod_pred_pl")
-    return Accepted(Numbers(1, 99), [](const std::string& s) { return IsSupplyCodeValid(s); });
-  if (field == "kod_rezim_pl")
-    return Accepted(Numbers(0, 9), [](const std::string& s) { return IsRegimeCodeValid(s); });
-  if (field == "zdph_44")
-    return Accepted(Letters(1), [](const std::string& s) { return IsYesNoValid(s); });
-  if (field == "pomer")
-    return Accepted(Letters(1), [](const std::string& s) { return IsRatioFlagValid(s); });
-  if (field == "k_stat")
-    return Accepted(Letters(2), [](const std::string& s) { return NormalizeCountryCode(s) == s; });
-  return {};
+// The drop-down list of a code field, by the rule that judges it; empty for other fields.
+std::vector<std::string> CodeList(Rule rule) {
+  switch (rule) {
+    case Rule::SupplyCode:
+      return Accepted(Numbers(1, 99), [](const std::string& s) { return IsSupplyCodeValid(s); });
+    case Rule::RegimeCode:
+      return Accepted(Numbers(0, 9), [](const std::string& s) { return IsRegimeCodeValid(s); });
+    case Rule::YesNo:
+      return Accepted(Letters(1), [](const std::string& s) { return IsYesNoValid(s); });
+    case Rule::RatioFlag:
+      return Accepted(Letters(1), [](const std::string& s) { return IsRatioFlagValid(s); });
+    case Rule::CountryCode:
+      return Accepted(Letters(2),
+                      [](const std::string& s) { return NormalizeCountryCode(s) == s; });
+    default:
+      return {};
+  }
 }
 
 // The drop-down list of a header or subject row with a code list, in the order a user looks for
@@ -215,7 +212,7 @@ void TemplateWorkbook::AddSectionSheets() {
     // prepared empty row would be read (and counted as skipped).
     const int heading_row = offsets.Of(section) - 1;
     for (const Column& c : SectionColumns(section, order)) {
-      const std::string heading = *c.label ? c.label : "Číslo řádku";
+      const std::string heading = *c.heading ? c.heading : "Číslo řádku";
       if (heading_row >= 0)
         worksheet_write_string(sheet, static_cast<lxw_row_t>(heading_row),
                                static_cast<lxw_col_t>(c.index), heading.c_str(), bold_);
@@ -243,7 +240,7 @@ void TemplateWorkbook::AddSectionSheets() {
       if (entry.formats.size() <= static_cast<std::size_t>(c.index))
         entry.formats.resize(static_cast<std::size_t>(c.index) + 1, nullptr);
       entry.formats[static_cast<std::size_t>(c.index)] = format;
-      AddDropDown(sheet, heading_row + 1, LXW_ROW_MAX - 1, c.index, CodeList(c.name));
+      AddDropDown(sheet, heading_row + 1, LXW_ROW_MAX - 1, c.index, CodeList(c.rule));
     }
     if (heading_row >= 0) worksheet_freeze_panes(sheet, static_cast<lxw_row_t>(heading_row + 1), 0);
     sheets_.push_back(std::move(entry));

@@ -55,6 +55,7 @@ struct SectionFieldInfo {
   FieldKind kind;
   TotalSlot slot;
   std::size_t max_length;
+  const char* heading;  // a blank workbook's column heading when not the label
 };
 
 struct SectionTable {

@@ -56,7 +56,7 @@ SectionTable Resolve(const SectionDef<R>& def) {
   t.section = def.section;
   t.record_fields = fields.data();
   for (const FieldDef<R>& f : fields)
-    t.fields.push_back({f.name, f.label, f.kind, f.slot, f.max_length});
+    t.fields.push_back({f.name, f.label, f.kind, f.slot, f.max_length, f.heading});
   if (def.key) t.key = IndexOf<R>(def.key);
   for (std::size_t k = 0; k < fields.size(); ++k)
     if (fields[k].kind == FieldKind::CountryCode) t.country = k;
