@@ -198,11 +198,11 @@ TMainApp::TMainApp(std::unique_ptr<TDialogs> dialogs)
   // The frames at the designed window size (1179 × 622): subtotals 321 × 609 at the left,
   // statistics 418 × 129, below them the warnings and the errors side by side, the buttons at the
   // top right. The subtotals and both message lists take what the window grows by.
-  auto* group1 =
+  auto* subtotals_frame =
       new TFrame(this, "GroupBox1", "Kontrola - mezisoučty sloupců", {321, 609}, {321, 200});
-  subtotals_list_ = new TGrid(static_cast<int>(st_.subtotals.lines.size()), 2, group1);
+  subtotals_list_ = new TGrid(static_cast<int>(st_.subtotals.lines.size()), 2, subtotals_frame);
   subtotals_list_->setObjectName("SubtotalsList");
-  group1->Hold(subtotals_list_, {9, 21, 8, 14});
+  subtotals_frame->Hold(subtotals_list_, {9, 21, 8, 14});
   subtotals_list_->setItemDelegate(delegate);
   subtotals_list_->setHorizontalHeaderLabels({"Sloupec", "Celkem"});
   subtotals_list_->horizontalHeaderItem(1)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -216,12 +216,12 @@ TMainApp::TMainApp(std::unique_ptr<TDialogs> dialogs)
   subtotals_list_->setColumnWidth(1, 141 + 1);
   subtotals_list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-  auto* group4 =
+  auto* stats_frame =
       new TFrame(this, "GroupBox4", "Výsledek načtení vstupního souboru", {418, 129}, {418, 129});
-  group4->setFixedSize(418, 129);
-  stats_list_ = new TGrid(5, 9, group4);
+  stats_frame->setFixedSize(418, 129);
+  stats_list_ = new TGrid(5, 9, stats_frame);
   stats_list_->setObjectName("StatsList");
-  group4->Hold(stats_list_, {9, 19, 9, 8});
+  stats_frame->Hold(stats_list_, {9, 19, 9, 8});
   stats_list_->setItemDelegate(delegate);
   stats_list_->horizontalHeader()->hide();
   stats_list_->verticalHeader()->hide();
@@ -233,15 +233,15 @@ TMainApp::TMainApp(std::unique_ptr<TDialogs> dialogs)
   stats_list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
   auto* warnings = new TFrame(this, "GroupBox3", "Upozornění", {418, 474}, {200, 120});
-  group3_ = warnings;
-  log_box2_ = new TMessageList(group3_);
-  log_box2_->setObjectName("LogBox2");
-  warnings->Hold(log_box2_, {9, 16, 9, 11});
+  warnings_frame_ = warnings;
+  warnings_list_ = new TMessageList(warnings);
+  warnings_list_->setObjectName("LogBox2");
+  warnings->Hold(warnings_list_, {9, 16, 9, 11});
   auto* errors = new TFrame(this, "GroupBox2", "Chybové hlášení", {418, 474}, {200, 120});
-  group2_ = errors;
-  log_box_ = new TMessageList(group2_);
-  log_box_->setObjectName("LogBox");
-  errors->Hold(log_box_, {8, 16, 10, 11});
+  errors_frame_ = errors;
+  errors_list_ = new TMessageList(errors);
+  errors_list_->setObjectName("LogBox");
+  errors->Hold(errors_list_, {8, 16, 10, 11});
 
   client_line_ = new TElidedLabel(this);
   client_line_->setObjectName("ClientLine");
@@ -287,14 +287,14 @@ TMainApp::TMainApp(std::unique_ptr<TDialogs> dialogs)
   }
   // Tab goes through the buttons, then the panes in reading order; within a pane the arrows move.
   for (QWidget* pane :
-       std::initializer_list<QWidget*>{stats_list_, subtotals_list_, log_box2_, log_box_}) {
+       std::initializer_list<QWidget*>{stats_list_, subtotals_list_, warnings_list_, errors_list_}) {
     setTabOrder(tab_order, pane);
     tab_order = pane;
   }
 
   auto* top = new QGridLayout;
   top->setSpacing(4);
-  top->addWidget(group4, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+  top->addWidget(stats_frame, 0, 0, Qt::AlignLeft | Qt::AlignTop);
   top->addWidget(client_line_, 1, 0, 1, 2);
   top->setColumnStretch(1, 1);
   top->addLayout(button_column, 0, 2, 2, 1, Qt::AlignTop);
@@ -309,7 +309,7 @@ TMainApp::TMainApp(std::unique_ptr<TDialogs> dialogs)
   auto* window = new QHBoxLayout(this);
   window->setContentsMargins(8, 8, 4, 5);
   window->setSpacing(6);
-  window->addWidget(group1, 1);
+  window->addWidget(subtotals_frame, 1);
   window->addLayout(right, 3);
 
   connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, this,
@@ -394,8 +394,8 @@ void TMainApp::ShowPanes() {
     for (const auto& line : messages) out << Q(line);
     return out;
   };
-  log_box_->SetLines(lines(st_.errors));
-  log_box2_->SetLines(lines(st_.warnings));
+  errors_list_->SetLines(lines(st_.errors));
+  warnings_list_->SetLines(lines(st_.warnings));
 
   for (int c = 0; c < 9; ++c) {
     for (int r = 0; r < 5; ++r) {
@@ -416,9 +416,9 @@ void TMainApp::ShowPanes() {
 
   const bool shown = st_.imported;
   client_line_->SetFullText(shown ? Q(ClientLine(ClientOf(st_.header, st_.subject))) : QString());
-  group3_->setTitle(
+  warnings_frame_->setTitle(
       Titled("Upozornění", shown ? std::optional(st_.warnings.size()) : std::nullopt));
-  group2_->setTitle(
+  errors_frame_->setTitle(
       Titled("Chybové hlášení", shown ? std::optional(st_.errors.size()) : std::nullopt));
   setWindowTitle(shown ? kCaption + " - " + QFileInfo(imported_).fileName() : kCaption);
   export_btn_->setEnabled(shown);

@@ -69,12 +69,14 @@ class TMainApp : public QWidget {
   QString imported_;  // the workbook of the statement shown; empty before and after a failure
   std::optional<ExportResult> last_export_;  // of the statement shown
   bool loading_ = false;
+  // The panes; their object names (StatsList, SubtotalsList, LogBox, LogBox2, GroupBox1 … 4)
+  // are the form's established widget names, which tests and tools look them up by.
   TGrid* stats_list_;
   TGrid* subtotals_list_;
-  TMessageList* log_box_;   // errors
-  TMessageList* log_box2_;  // warnings
-  QGroupBox* group2_;       // "Chybové hlášení"
-  QGroupBox* group3_;       // "Upozornění"
+  TMessageList* errors_list_;
+  TMessageList* warnings_list_;
+  QGroupBox* errors_frame_;    // "Chybové hlášení", with the count
+  QGroupBox* warnings_frame_;  // "Upozornění", with the count
   TElidedLabel* client_line_;
   QToolButton* load_btn_;
   QMenu* recent_menu_;

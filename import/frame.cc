@@ -196,9 +196,9 @@ std::string FieldText(const TWorkbook& book, const TExportRow* row, int position
 // The section's sheet, when it was found and has rows; a found sheet without rows gets the
 // empty-sheet mark. Empty means there is nothing to read. Sets what bounds the reading in out.
 TExportWorkSheet* SectionSheet(TStatement& st, Section section, SectionRun& out) {
-  const int sheet_index = st.SheetIndex(SheetSlotOf(section));
-  if (sheet_index == kSheetNotFound) return nullptr;
-  TExportWorkSheet& sheet = st.workbook.Sheets.Items(sheet_index);
+  const std::optional<int> sheet_index = st.SheetIndex(SheetSlotOf(section));
+  if (!sheet_index) return nullptr;
+  TExportWorkSheet& sheet = st.workbook.Sheets.Items(*sheet_index);
   if (sheet.Rows.Count() == 0) {
     out.empty_sheet = true;
     return nullptr;
@@ -214,7 +214,7 @@ TExportWorkSheet* SectionSheet(TStatement& st, Section section, SectionRun& out)
 // the same sheet.
 bool ReleasesSheet(const TStatement& st, Section section) {
   if (!st.release_workbook) return false;
-  const int sheet = st.SheetIndex(SheetSlotOf(section));
+  const std::optional<int> sheet = st.SheetIndex(SheetSlotOf(section));
   for (int s = static_cast<int>(section) + 1; s < static_cast<int>(kSectionCount); ++s)
     if (st.SheetIndex(SheetSlotOf(static_cast<Section>(s))) == sheet) return false;
   return true;

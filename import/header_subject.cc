@@ -32,8 +32,8 @@ const TExportCell* ColumnB(const TExportWorkSheet* sheet, int sheet_row) {
 
 // The sheet of a slot when the lookup found it; nullptr otherwise.
 const TExportWorkSheet* FoundSheet(const TStatement& st, SheetSlot slot) {
-  const int index = st.SheetIndex(slot);
-  return index == kSheetNotFound ? nullptr : &st.workbook.Sheets.Items(index);
+  const std::optional<int> index = st.SheetIndex(slot);
+  return index ? &st.workbook.Sheets.Items(*index) : nullptr;
 }
 
 template <class R>

@@ -8,7 +8,7 @@ namespace vestrano {
 
 namespace {
 void FindSheet(TStatement& st, SheetSlot slot, const std::string& wanted) {
-  int& index = st.SheetIndex(slot);
+  std::optional<int>& index = st.SheetIndex(slot);
   for (int i = 0; i < st.workbook.Sheets.Count(); ++i)
     if (st.workbook.Sheets.Items(i).Name == wanted) index = i;  // a later duplicate wins
 }
@@ -16,7 +16,7 @@ void FindSheet(TStatement& st, SheetSlot slot, const std::string& wanted) {
 void FindSheetOrWarn(TStatement& st, SheetSlot slot, const std::string& wanted,
                      std::string warning) {
   FindSheet(st, slot, wanted);
-  if (st.SheetIndex(slot) == kSheetNotFound) st.AddWarning(std::move(warning), {slot, 0, nullptr});
+  if (!st.SheetIndex(slot)) st.AddWarning(std::move(warning), {slot, 0, nullptr});
 }
 
 // Everything after loading, on the workbook the statement holds.
@@ -52,7 +52,7 @@ void BeginImport(TStatement& st) {
   st.subtotals = TSubtotalsList{};
   st.counts.fill(std::nullopt);
   st.last_row_correction = st.header.take_last_row ? 1 : 2;
-  st.sheet_index.fill(kSheetNotFound);
+  st.sheet_index.fill(std::nullopt);
 }
 
 void RunImport(TStatement& st, const std::string& file_name, ProgressSink* progress) {

@@ -36,16 +36,16 @@ std::array<std::function<SectionRun()>, kSectionCount> SectionReads(TStatement& 
 // workbook's setting allows, and only when no two sections read the same sheet (a section may
 // free its sheet as it reads it). 1 means one after another. rows gets each section's rows.
 int SectionThreads(const TStatement& st, std::array<int, kSectionCount>& rows) {
-  std::array<int, kSectionCount> sheet{};
+  std::array<std::optional<int>, kSectionCount> sheet{};
   int big = 0;
   for (std::size_t i = 0; i < kSectionCount; ++i) {
     sheet[i] = st.SheetIndex(SheetSlotOf(static_cast<Section>(i)));
     rows[i] = 0;
-    if (sheet[i] == kSheetNotFound) continue;
+    if (!sheet[i]) continue;
     if (std::find(sheet.begin(), sheet.begin() + static_cast<std::ptrdiff_t>(i), sheet[i]) !=
         sheet.begin() + static_cast<std::ptrdiff_t>(i))
       return 1;
-    rows[i] = st.workbook.Sheets.Items(sheet[i]).Rows.Count();
+    rows[i] = st.workbook.Sheets.Items(*sheet[i]).Rows.Count();
     if (rows[i] >= kRowsWorthAThread) ++big;
   }
   if (big < 2) return 1;

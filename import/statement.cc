@@ -48,7 +48,7 @@ const std::string& TSubtotalsList::Get(const std::string& key) const {
   throw std::logic_error("unknown subtotal key " + key);
 }
 
-TStatement::TStatement() { sheet_index.fill(kSheetNotFound); }
+TStatement::TStatement() = default;
 
 void TStatement::AddError(std::string text, TMessagePlace place) {
   errors.push_back(std::move(text));

@@ -15,7 +15,6 @@ namespace vestrano {
 
 // Positions of the ten sheet indices.
 enum class SheetSlot : int { Header = 0, Subject, A1, A2, A3, A4, A5, B1, B2, B3 };
-inline constexpr int kSheetNotFound = 9999;
 
 inline SheetSlot SheetSlotOf(Section s) {
   return static_cast<SheetSlot>(static_cast<int>(s) + 2);
@@ -65,8 +64,8 @@ struct TStatement {
   tDataOrder order;
   TStatementRecords records;
 
-  // Sheet indices of the last import (Header, Subject, A1 … B3); 9999 when not found.
-  std::array<int, 10> sheet_index;
+  // Sheet positions found by the last import (Header, Subject, A1 … B3); none when not found.
+  std::array<std::optional<int>, 10> sheet_index;
   bool imported = false;  // the last import run reached its end: there is a statement to export
   // The run frees the workbook's rows as the statement is read from them, so that a big workbook
   // and its records never fill memory together (the command line; the rows are gone afterwards).
@@ -87,14 +86,14 @@ struct TStatement {
   std::array<std::optional<SectionCounts>, kSectionCount> counts;
 
   TStatement();
-  int SheetIndex(SheetSlot s) const { return sheet_index[static_cast<int>(s)]; }
+  std::optional<int> SheetIndex(SheetSlot s) const { return sheet_index[static_cast<int>(s)]; }
   // The view the XML writer reads.
   TFilingData Filing() const {
     return TFilingData{header, subject, records, totals,
-                       SheetIndex(SheetSlot::A5) != kSheetNotFound,
-                       SheetIndex(SheetSlot::B3) != kSheetNotFound};
+                       SheetIndex(SheetSlot::A5).has_value(),
+                       SheetIndex(SheetSlot::B3).has_value()};
   }
-  int& SheetIndex(SheetSlot s) { return sheet_index[static_cast<int>(s)]; }
+  std::optional<int>& SheetIndex(SheetSlot s) { return sheet_index[static_cast<int>(s)]; }
   void AddError(std::string text, TMessagePlace place = {});
   void AddWarning(std::string text, TMessagePlace place = {});
   // The name of a sheet slot: "Hlavička", "Subjekt" or the section's sheet name.

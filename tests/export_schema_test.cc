@@ -158,7 +158,7 @@ void AddWriterDocuments(std::vector<Doc>& docs) {
     }
     // Reader fixtures without a header sheet are no statements; the count below leaves them out.
     const std::string name = book.lexically_relative(VESTRANO_SOURCE_DIR).string();
-    const bool statement = st.SheetIndex(SheetSlot::Header) != kSheetNotFound;
+    const bool statement = st.SheetIndex(SheetSlot::Header).has_value();
     docs.push_back(
         {name, BuildDocument(st.Filing()), Expect::Agree, statement ? name : "", st.errors.size()});
   }

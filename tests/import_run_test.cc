@@ -34,7 +34,7 @@ TEST_F(ImportRunTest, MissingSheetsGiveWarningsInLookupOrder) {
       "Nenalezen list pro sekci B2 - B2.", "Nenalezen list pro sekci B3 - B3.",
   };
   EXPECT_EQ(st.warnings, expected);
-  for (int index : st.sheet_index) EXPECT_EQ(index, kSheetNotFound);
+  for (const auto& index : st.sheet_index) EXPECT_FALSE(index.has_value());
 }
 
 TEST_F(ImportRunTest, TheLaterOfTwoSheetsWithTheSameNameWins) {
@@ -179,7 +179,7 @@ TEST_F(ImportRunTest, AChosenFileStartsFromACleanSlate) {
   EXPECT_EQ(st.subtotals.lines, fresh.subtotals.lines);
   EXPECT_EQ(st.last_row_correction, 2);
   EXPECT_FALSE(st.header.take_last_row);
-  for (int index : st.sheet_index) EXPECT_EQ(index, kSheetNotFound);
+  for (const auto& index : st.sheet_index) EXPECT_FALSE(index.has_value());
 }
 
 TEST_F(ImportRunTest, UnloadableWorkbookEndsTheRunWithItsMessage) {
