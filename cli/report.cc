@@ -184,10 +184,4 @@ void WriteDumpJson(const TWorkbook& book, const std::function<void(std::string_v
   flush(true);
 }
 
-std::string DumpJson(const TWorkbook& book) {
-  std::string out;
-  WriteDumpJson(book, [&](std::string_view piece) { out += piece; });
-  return out;
-}
-
 }  // namespace vestrano::cli

@@ -13,6 +13,5 @@ namespace vestrano::cli {
 std::string ReportJson(const TStatement& st, const RunReport& report);
 // The workbook model as JSON, handed to write in pieces as the model is walked.
 void WriteDumpJson(const TWorkbook& book, const std::function<void(std::string_view)>& write);
-std::string DumpJson(const TWorkbook& book);  // the same in one string (tests)
 
 }  // namespace vestrano::cli

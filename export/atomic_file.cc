@@ -1,4 +1,5 @@
 #include "export/atomic_file.h"
+#include "export/atomic_file_testing.h"
 
 #include <fcntl.h>
 #include <sys/random.h>

@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <cstddef>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -77,11 +76,5 @@ mode_t NewFileMode();
 // EFileWriteError is raised. An existing file keeps its mode and, where the system allows, its
 // owner.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
-
-// Tests replace the write(2) call to simulate a full disk; an empty function restores it.
-using WriteFunction = std::function<ssize_t(int fd, const void* data, std::size_t size)>;
-void SetWriteFunctionForTesting(WriteFunction write);
-// Tests make the unnamed file unavailable, as on a file system without it; false restores it.
-void SetUnnamedFilesForTesting(bool available);
 
 }  // namespace vestrano

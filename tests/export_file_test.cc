@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "export/atomic_file.h"
+#include "export/atomic_file_testing.h"
 #include "support/temp_dir.h"
 
 namespace vestrano {
