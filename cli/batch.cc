@@ -13,6 +13,7 @@
 #include "export/atomic_file.h"
 #include "export/export.h"
 #include "export/xml_writer.h"
+#include "import/client.h"
 #include "import/run.h"
 #include "workbook/model.h"
 #include "workbook/tasks.h"
@@ -238,9 +239,10 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
 
   out.failure = report.failure;
   if (report.export_result) out.xml = report.export_result->path;
-  out.dic = st.subject.dic;
+  const TClient client = ClientOf(st.header, st.subject);
+  out.dic = client.dic.empty() ? "-" : client.dic;
   out.period = PeriodText(st.header);
-  out.form = st.header.khdph_forma.empty() ? "-" : st.header.khdph_forma;
+  out.form = client.form.empty() ? "-" : client.form;
   out.rows = StoredRecords(st.records);
   out.warnings = st.warnings.size();
   out.errors = st.errors.size();
