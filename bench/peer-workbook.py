@@ -39,7 +39,19 @@ labelled("Subjekt", [
     ("Obchodní jméno", "Účetní kancelář Dvořák & syn s.r.o."), ("Titul", None),
     ("Příjmení", None), ("Jméno", None), ("Obec", "Praha"), ("Ulice", "Vinohradská"),
     ("Číslo orientační", "12"), ("Číslo popisné", "1511"), ("PSČ", "12000"),
+    ("Stát", None), ("Telefon", None), ("E-mail", None), ("Datová schránka", None),
+    ("Územní pracoviště", None), ("Typ zástupce", None), ("Kód zástupce", None),
+    ("Název zástupce", None), ("IČ zástupce", None), ("Oprávněná osoba - jméno", "Jana"),
+    ("Oprávněná osoba - příjmení", "Dvořáková"), ("Oprávněná osoba - postavení", "jednatelka"),
 ])
+
+
+def partner(n):
+    """A partner's DIČ (one of a thousand) whose check digit fits, as real ones do."""
+    digits = str(1_000_000 + n % 1000 * 977)
+    check = (11 - sum(int(d) * (8 - i) for i, d in enumerate(digits)) % 11) % 10
+    return digits + str(check)
+
 
 start = datetime.datetime(2026, 11, 1)
 for sheet, (prefix, last_heading) in enumerate([("FV", "Kód režimu"), ("FP", "Poměr")]):
@@ -51,7 +63,7 @@ for sheet, (prefix, last_heading) in enumerate([("FV", "Kód režimu"), ("FP", "
         base = (r * 7919 + sheet * 104729) % 9_000_000 / 100 + 10_000
         low = (r * 131) % 500_000 / 100
         ws.write_number(r, 0, r)
-        ws.write_string(r, 1, str(10_000_000 + (r * 7907 + sheet) % 1000 * 977))
+        ws.write_string(r, 1, partner(r * 7907 + sheet))
         ws.write_string(r, 2, f"{prefix}2026-{r:06d}")
         ws.write_datetime(r, 3, start + datetime.timedelta(days=r % 30), date)
         ws.write_number(r, 4, base, money)

@@ -61,24 +61,14 @@ int CurrentYear() { return Today().year; }
 
 void SetTodaySource(std::function<TCivilDate()> source) { TodaySource() = std::move(source); }
 
-std::optional<TCivilDate> DateOf(std::string_view s) {
-  const std::string text = NormalizeDate(s);  // "dd.mm.yyyy"
-  if (text.empty()) return std::nullopt;
-  auto number = [&](std::size_t at, std::size_t n) {
-    int v = 0;
-    for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (text[i] - '0');
-    return v;
-  };
-  return TCivilDate{number(6, 4), number(3, 2), number(0, 2)};
-}
 
-std::string NormalizeDate(std::string_view s) {
+std::optional<TCivilDate> DateOf(std::string_view s) {
   Scanner sc{s};
   int a, b, c, da, db, dc;
-  if (!sc.Number(a, da) || !sc.Dash() || !sc.Number(b, db)) return {};
+  if (!sc.Number(a, da) || !sc.Dash() || !sc.Number(b, db)) return std::nullopt;
   int year, month, day;
   if (sc.Dash()) {
-    if (!sc.Number(c, dc)) return {};
+    if (!sc.Number(c, dc)) return std::nullopt;
     year = a;
     if (da <= 2) year += year < 30 ? 2000 : 1900;
     month = b;
@@ -90,18 +80,24 @@ std::string NormalizeDate(std::string_view s) {
     day = b;
   }
   sc.SkipBlanks();
-  if (sc.i != s.size()) return {};
+  if (sc.i != s.size()) return std::nullopt;
   // The filing form takes years 1900 to 2999 only; anything else is a typing slip.
   if (year < 1900 || year > 2999 || month < 1 || month > 12 || day < 1 ||
       day > DaysInMonth(year, month))
-    return {};
+    return std::nullopt;
+  return TCivilDate{year, month, day};
+}
+
+std::string NormalizeDate(std::string_view s) {
+  const std::optional<TCivilDate> d = DateOf(s);
+  if (!d) return {};
   std::string out;
   out.reserve(10);
-  AppendZeroPadded(out, day, 2);
+  AppendZeroPadded(out, d->day, 2);
   out += '.';
-  AppendZeroPadded(out, month, 2);
+  AppendZeroPadded(out, d->month, 2);
   out += '.';
-  AppendZeroPadded(out, year, 4);
+  AppendZeroPadded(out, d->year, 4);
   return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "data/decimal.h"
@@ -124,15 +125,17 @@ bool IsOneOf(std::string_view s, std::initializer_list<std::string_view> options
 
 }  // namespace
 
-std::string NormalizeDIC(std::string_view s) {
+std::string_view DicDigits(std::string_view s) {
   if (StartsWithCode(s, "CZ")) s.remove_prefix(2);
   if (s.size() < 8 || s.size() > 10) return {};
   if (!std::all_of(s.begin(), s.end(), IsDigit)) return {};
-  return std::string(s);
+  return s;
 }
 
+std::string NormalizeDIC(std::string_view s) { return std::string(DicDigits(s)); }
+
 bool HasCountryPrefix(std::string_view dic) {
-  return StartsWithCode(dic, "CZ") && !NormalizeDIC(dic).empty();
+  return StartsWithCode(dic, "CZ") && !DicDigits(dic).empty();
 }
 
 bool IsVatGroup(std::string_view dic_digits) { return dic_digits.starts_with("699"); }
@@ -182,16 +185,91 @@ bool IsVATIDValid(std::string_view s, std::string_view k_stat) {
 // of them decimals).
 constexpr long kMaxIntegerDigits = 15;
 
-std::string NormalizeAmount(std::string_view s) {
-  const std::optional<DecimalNumber> d = ParseDecimal(s);
-  if (!d) return {};
+namespace {
+// An amount as a spreadsheet holds most of them ("1234.5", "-12,30", "100"): digits, at most one
+// separator, no exponent, at most 19 significant digits. Read without building the decimal's
+// digit string; the value is the same the general reading gives (the same integer divided by the
+// same exact power of ten, rounded once).
+struct PlainAmount {
+  bool negative = false;
+  std::uint64_t digits = 0;  // without trailing zeros of the fraction
+  int decimals = 0;          // that carry value
+  int integer_digits = 0;    // that carry value
+  long double Value() const {
+    static constexpr long double kScale[] = {1.0L, 10.0L, 100.0L, 1000.0L};
+    const long double x = decimals <= 3 ? static_cast<long double>(digits) / kScale[decimals]
+                                        : std::numeric_limits<long double>::quiet_NaN();
+    return negative ? -x : x;
+  }
+};
+
+// nullopt when the text needs the general reading (or is no amount at all).
+std::optional<PlainAmount> ReadPlainAmount(std::string_view s) {
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  while (i < n && s[i] == ' ') ++i;
+  PlainAmount a;
+  if (i < n && (s[i] == '+' || s[i] == '-')) a.negative = s[i++] == '-';
+  bool mantissa = false;
+  int significant = 0;
+  auto digit = [&](char c, bool fraction) {
+    mantissa = true;
+    if (a.digits == 0 && c == '0') {
+      if (fraction) ++a.decimals;
+      return true;
+    }
+    if (++significant > 19) return false;
+    a.digits = a.digits * 10 + static_cast<std::uint64_t>(c - '0');
+    (fraction ? a.decimals : a.integer_digits)++;
+    return true;
+  };
+  for (; i < n && IsDigit(s[i]); ++i)
+    if (!digit(s[i], false)) return std::nullopt;
+  if (i < n && (s[i] == ',' || s[i] == '.')) {
+    mantissa = true;
+    for (++i; i < n && IsDigit(s[i]); ++i)
+      if (!digit(s[i], true)) return std::nullopt;
+  }
+  while (i < n && s[i] == ' ') ++i;
+  if (!mantissa || i != n) return std::nullopt;
+  while (a.decimals > 0 && a.digits % 10 == 0 && a.digits != 0) {
+    a.digits /= 10;
+    --a.decimals;
+  }
+  if (a.digits == 0) a.decimals = 0;
+  return a;
+}
+
+// The decimal of an amount text the form takes; nullopt for any other text.
+std::optional<DecimalNumber> AcceptedAmount(std::string_view s) {
+  std::optional<DecimalNumber> d = ParseDecimal(s);
+  if (!d) return std::nullopt;
   // The digits are without leading and trailing zeros, so these count what carries value.
   const long decimals = d->digits.empty() ? 0 : -d->exponent;
   const long integer_digits = static_cast<long>(d->digits.size()) + d->exponent;
-  if (decimals > 2 || integer_digits > kMaxIntegerDigits) return {};
+  if (decimals > 2 || integer_digits > kMaxIntegerDigits) return std::nullopt;
+  return d;
+}
+}  // namespace
+
+std::string NormalizeAmount(std::string_view s) {
+  const std::optional<DecimalNumber> d = AcceptedAmount(s);
+  if (!d) return {};
   const std::optional<double> v = ToDouble(*d);
   if (!v) return {};
   return GeneralNumberText(*v);
+}
+
+std::optional<long double> AcceptedAmountValue(std::string_view s) {
+  if (const auto a = ReadPlainAmount(s)) {
+    if (a->decimals > 2 || a->integer_digits > kMaxIntegerDigits) return std::nullopt;
+    return a->Value();
+  }
+  const std::optional<DecimalNumber> d = AcceptedAmount(s);
+  if (!d) return std::nullopt;
+  // 15 digits before the point are far inside the extended range: the value is exact enough.
+  const long double x = ToExtended(*d);
+  return d->negative ? -x : x;
 }
 
 bool IsAmountTextFaithful(double cell_value, std::string_view text) {
@@ -201,6 +279,7 @@ bool IsAmountTextFaithful(double cell_value, std::string_view text) {
 }
 
 std::optional<long double> AmountValue(std::string_view s) {
+  if (const auto a = ReadPlainAmount(s); a && a->decimals <= 3) return a->Value();
   const std::optional<DecimalNumber> d = ParseDecimal(s);
   if (!d) return std::nullopt;
   const long double x = ToExtended(*d);

@@ -11,6 +11,8 @@ namespace vestrano {
 
 // A Czech DIČ of 8, 9 or 10 digits, with or without "CZ" (any case) before them: the digits.
 std::string NormalizeDIC(std::string_view s);
+// The same digits seen in place in s; empty when s is not such a DIČ.
+std::string_view DicDigits(std::string_view s);
 // Whether an accepted DIČ was written with its "CZ", which the filing leaves out.
 bool HasCountryPrefix(std::string_view dic);
 // A VAT group's DIČ (the group's own digits begin with 699): it has no check digit, and its
@@ -67,5 +69,7 @@ std::optional<std::string> VatIdWithoutCountry(std::string_view vat_id, std::str
 // The value of an amount text read as NormalizeAmount reads it ("." and "," both decimal
 // separators), parsed straight into extended precision; nullopt when the syntax does not match.
 std::optional<long double> AmountValue(std::string_view s);
+// The value of an amount that NormalizeAmount accepts, parsed once; nullopt for any other text.
+std::optional<long double> AcceptedAmountValue(std::string_view s);
 
 }  // namespace vestrano

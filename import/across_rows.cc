@@ -5,7 +5,6 @@
 #include <functional>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "data/date_text.h"
@@ -78,19 +77,51 @@ struct RowKey {
   long day = 0;  // yyyymmdd of a date that is one; 0 otherwise
   bool operator==(const RowKey&) const = default;
 };
-struct RowKeyHash {
-  std::size_t operator()(const RowKey& k) const {
-    std::size_t h = std::hash<long>{}(k.day);
-    for (std::string_view t : k.texts) h = h * 1099511628211u ^ std::hash<std::string_view>{}(t);
-    return h;
+std::size_t Hash(const RowKey& k) {
+  std::size_t h = std::hash<long>{}(k.day);
+  for (std::string_view t : k.texts) h = h * 1099511628211u ^ std::hash<std::string_view>{}(t);
+  return h;
+}
+
+// For each row, the first row (in row order) with an equal key: itself when it is the first of
+// its kind; kNone for a row left out. Sorting by hash keeps this fast for 100,000s of rows, and
+// rows of one kind are compared with that kind's first row only.
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+std::vector<std::size_t> FirstOfItsKind(const std::vector<RowKey>& keys,
+                                        const std::vector<bool>& left_out) {
+  std::vector<std::pair<std::size_t, std::size_t>> order;  // hash, row
+  order.reserve(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    if (!left_out[i]) order.emplace_back(Hash(keys[i]), i);
+  std::sort(order.begin(), order.end());
+  std::vector<std::size_t> first(keys.size(), kNone);
+  std::vector<std::size_t> kinds;  // the first rows of the kinds seen under one hash
+  for (std::size_t a = 0; a < order.size();) {
+    std::size_t b = a;
+    kinds.clear();
+    for (; b < order.size() && order[b].first == order[a].first; ++b) {
+      const std::size_t i = order[b].second;
+      auto kind = std::find_if(kinds.begin(), kinds.end(),
+                               [&](std::size_t k) { return keys[k] == keys[i]; });
+      if (kind == kinds.end()) kind = kinds.insert(kinds.end(), i);
+      first[i] = *kind;
+    }
+    a = b;
   }
-};
-template <class V>
-using RowKeyMap = std::unordered_map<RowKey, V, RowKeyHash>;
+  return first;
+}
+
+template <class R>
+std::vector<RowKey> KeysOf(const std::vector<R>& rows, const std::function<RowKey(const R&)>& key) {
+  std::vector<RowKey> keys;
+  keys.reserve(rows.size());
+  for (const R& row : rows) keys.push_back(key(row));
+  return keys;
+}
 
 std::string_view Dic(const std::string& dic) {
-  const std::size_t digits = NormalizeDIC(dic).size();
-  return digits ? std::string_view(dic).substr(dic.size() - digits) : std::string_view(dic);
+  const std::string_view digits = DicDigits(dic);
+  return digits.empty() ? std::string_view(dic) : digits;
 }
 // A date that is one as its day, and its text then left out of the key; any other as read.
 RowKey WithDay(RowKey key, std::size_t slot, const std::string& date) {
@@ -103,8 +134,8 @@ RowKey WithDay(RowKey key, std::size_t slot, const std::string& date) {
 
 // The value of an amount the import accepted; 0 for an empty or refused one.
 long double AmountOr0(const std::string& text) {
-  if (text.empty() || NormalizeAmount(text).empty()) return 0;
-  return AmountValue(text).value_or(0.0L);
+  if (text.empty()) return 0;
+  return AcceptedAmountValue(text).value_or(0.0L);
 }
 
 template <class R>
@@ -112,7 +143,7 @@ void OwnDic(Findings& out, Section s, const std::vector<R>& rows, std::string R:
             const std::string& own) {
   if (own.empty()) return;
   for (const R& row : rows)
-    if (NormalizeDIC(row.*dic) == own)
+    if (DicDigits(row.*dic) == own)
       out.Add(s, row, kOwnDic, true, "Vlastní DIČ v údaji " + std::string(Field<R>(dic).label),
               dic);
 }
@@ -124,17 +155,17 @@ template <class R>
 void Repeated(Findings& out, Section s, const std::vector<R>& rows,
               const std::vector<std::function<RowKey(const R&)>>& keys,
               const std::function<bool(const R&)>& exempt) {
-  std::vector<RowKeyMap<int>> first(keys.size());
-  for (const R& row : rows) {
-    if (exempt(row)) continue;
-    std::optional<int> earlier;
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-      auto [it, fresh] = first[k].emplace(keys[k](row), row.sheet_row);
-      if (!fresh) earlier = std::min(earlier.value_or(it->second), it->second);
-    }
-    if (earlier)
-      out.Add(s, row, kRepeated, true, "Duplicitní Ev. číslo daňového dokladu", &R::c_evid_dd,
-              " (shodné s ř.č." + std::to_string(*earlier) + ")");
+  std::vector<bool> left_out(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) left_out[i] = exempt(rows[i]);
+  std::vector<std::vector<std::size_t>> first;
+  for (const auto& key : keys) first.push_back(FirstOfItsKind(KeysOf(rows, key), left_out));
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::size_t earlier = kNone;
+    for (const auto& f : first)
+      if (f[i] != kNone && f[i] != i) earlier = std::min(earlier, f[i]);
+    if (earlier != kNone)
+      out.Add(s, rows[i], kRepeated, true, "Duplicitní Ev. číslo daňového dokladu",
+              &R::c_evid_dd, " (shodné s ř.č." + std::to_string(rows[earlier].sheet_row) + ")");
   }
 }
 
@@ -156,8 +187,9 @@ bool HasThirdRate(const R& row) {
 template <class R>
 void ThirdRate(Findings& out, Section s, const std::vector<R>& rows, std::string R::*date) {
   for (const R& row : rows) {
+    if (!HasThirdRate(row)) continue;  // first: most rows have none
     const auto day = DateOf(row.*date);
-    if (day && *day > kLastDayOfThirdRate && HasThirdRate(row))
+    if (day && *day > kLastDayOfThirdRate)
       out.Add(s, row, kThirdRate, false, "Základ daně 3 nebo Daň 3 po 31.12.2023", &R::zakl_dane3);
   }
 }
@@ -176,26 +208,23 @@ template <class R>
 void SmallDocuments(Findings& out, Section s, const std::vector<R>& rows,
                     const std::function<RowKey(const R&)>& document,
                     const std::function<bool(const R&)>& may_be_aggregated, const char* tail) {
-  struct Document {
-    const R* first;
-    long double total = 0;
-    bool aggregable = true;
-  };
-  RowKeyMap<std::size_t> index;
-  std::vector<Document> documents;
-  for (const R& row : rows) {
-    auto [it, fresh] = index.emplace(document(row), documents.size());
-    if (fresh) documents.push_back({&row});
-    Document& d = documents[it->second];
+  // Each document is kept at its first row.
+  const std::vector<std::size_t> first =
+      FirstOfItsKind(KeysOf(rows, document), std::vector<bool>(rows.size()));
+  std::vector<long double> total(rows.size());
+  std::vector<bool> aggregable(rows.size(), true);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const R& row = rows[i];
+    const std::size_t d = first[i];
     for (auto m : {&R::zakl_dane1, &R::dan1, &R::zakl_dane2, &R::dan2, &R::zakl_dane3, &R::dan3})
-      d.total += AmountOr0(row.*m);
+      total[d] += AmountOr0(row.*m);
     const std::string& z = row.zdph_44;
-    d.aggregable = d.aggregable && may_be_aggregated(row) && (z.empty() || z == "N" || z == "n");
+    aggregable[d] = aggregable[d] && may_be_aggregated(row) && (z.empty() || z == "N" || z == "n");
   }
-  for (const Document& d : documents)
-    if (d.aggregable && d.total > 0 && d.total <= 10000)
-      out.Add(s, *d.first, kSmallDocument, false, "Doklad do 10 000 Kč včetně daně", &R::c_evid_dd,
-              tail);
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (first[i] == i && aggregable[i] && total[i] > 0 && total[i] <= 10000)
+      out.Add(s, rows[i], kSmallDocument, false, "Doklad do 10 000 Kč včetně daně",
+              &R::c_evid_dd, tail);
 }
 
 }  // namespace

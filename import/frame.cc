@@ -103,12 +103,21 @@ struct RowJudge {
   bool Accepts(const FieldCheck& c, const std::string& text) const {
     if (c.rule == Rule::VatId)
       return IsVATIDValid(text, table.country != kNoField ? Text(table.country) : "");
-    if (c.rule == Rule::Amount && unfaithful[c.field]) return false;
     return Passes(c.rule, text, table.fields[c.field].max_length);
   }
 
   void Apply(const FieldCheck& c) {
     const std::string& text = Text(c.field);
+    if (c.rule == Rule::Amount) {
+      // Judged and valued in one reading; accepted amounts are summed whatever the verdict of
+      // the row turns out to be.
+      const auto value = unfaithful[c.field] ? std::nullopt : AcceptedAmountValue(text);
+      if (!value)
+        Error(c.field);
+      else if (const auto slot = table.fields[c.field].slot; slot != TotalSlot::None)
+        out.sums[static_cast<std::size_t>(slot)] += *value;
+      return;
+    }
     if (!Accepts(c, text)) {
       Error(c.field);
     } else if (c.rule == Rule::VatId && table.country != kNoField) {
@@ -116,11 +125,7 @@ struct RowJudge {
       if (VatIdWithoutCountry(text, Text(table.country))) Warn(kCountryLeftOut, c.field);
     } else if (c.rule == Rule::DIC) {
       if (HasCountryPrefix(text)) Warn(kCountryLeftOut, c.field);
-      if (!HasValidCheckDigit(NormalizeDIC(text))) Warn(kCheckDigit, c.field);
-    } else if (c.rule == Rule::Amount && !text.empty()) {
-      // Accepted amounts are summed whatever the verdict of the row turns out to be.
-      if (const auto slot = table.fields[c.field].slot; slot != TotalSlot::None)
-        out.sums[static_cast<std::size_t>(slot)] += AmountValue(text).value_or(0.0L);
+      if (!HasValidCheckDigit(DicDigits(text))) Warn(kCheckDigit, c.field);
     }
   }
 
