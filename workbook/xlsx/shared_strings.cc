@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 
+#include "data/text.h"
 #include "workbook/errors.h"
 #include "workbook/xlsx/parts.h"
 #include "workbook/xlsx/xml_helper.h"
@@ -67,24 +68,6 @@ bool IsXmlChar(char32_t c) {
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-void PutUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // Character data as an XML parser delivers it (line ends normalised, references decoded), or
 // false when the text holds anything that needs the full parser to judge.
 bool DecodeCharacterData(std::string_view s, std::string& out) {
@@ -138,7 +121,7 @@ bool DecodeCharacterData(std::string_view s, std::string& out) {
           if (cp > 0x10FFFF) return false;
         }
         if (!IsXmlChar(cp)) return false;
-        PutUtf8(out, cp);
+        AppendUtf8(out, cp);
       } else {
         return false;
       }
