@@ -309,6 +309,16 @@ SharedStrings::Pooled SharedStrings::PoolIndex(std::uint64_t i) {
   }
   // Sheets read at once: a resolved slot is read without the lock; an entry is resolved outside
   // it, and the first of two threads that resolved the same entry adds it to the pool.
+  //
+  // The slots are plain integers, reached through atomic_ref only in this phase. Mixing plain
+  // and atomic access to one object is sound only when the two never overlap, and here the
+  // threads' start and join order them: the plain writes (LoadBytes, which sizes the vector for
+  // good, and a sheet read before) happen before the threads start, which synchronises with
+  // everything the threads do; the plain accesses after ShareAmongThreads(nullptr) happen after
+  // the join, which synchronises with everything they did. lock_ itself is a plain pointer for
+  // the same reason. Within the phase every store happens under the lock (so the relaxed load
+  // under it sees any earlier store), and the release store pairs with the first, acquiring
+  // load, so a thread that finds a slot set also sees the string added to the pool before it.
   std::atomic_ref<std::uint64_t> shared(slot);
   if (const std::uint64_t v = shared.load(std::memory_order_acquire); v != kUnresolved)
     return Unpack(v);
