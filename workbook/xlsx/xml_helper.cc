@@ -224,6 +224,7 @@ PullReader::PullReader(PartStream& stream, std::string part_name)
 
 PullReader::~PullReader() {
   if (reader_) xmlFreeTextReader(reader_);
+  if (doc_) xmlFreeDoc(doc_);
 }
 
 int PullReader::ReadCallback(void* context, char* buffer, int len) {
@@ -277,7 +278,8 @@ bool PullReader::Settle(int rc) {
     // The document type is complete once the root element starts.
     if (!root_seen_ && Type() == XML_READER_TYPE_ELEMENT) {
       root_seen_ = true;
-      const std::string declared = DeclaredEntities(part_, xmlTextReaderCurrentDoc(reader_));
+      doc_ = xmlTextReaderCurrentDoc(reader_);
+      const std::string declared = DeclaredEntities(part_, doc_);
       if (!declared.empty()) throw EWorkbookFileError(declared);
     }
     return true;

@@ -197,6 +197,8 @@ class PullReader {
   bool error_fatal_ = false;
   bool refused_ = false;    // an entity that XML does not define was referred to
   bool root_seen_ = false;  // the document type was checked
+  // The document, once asked for (for its type): the reader then leaves freeing it to us.
+  xmlDoc* doc_ = nullptr;
   unsigned long errors_before_ = 0;
   std::exception_ptr stream_error_;
 };
