@@ -1,7 +1,8 @@
 #pragma once
 // The one XML layer of the package reader: parser options (no network, no DTD loading, no
 // entity substitution, only the entities that XML defines), tree reads of the small parts, the pull
-// reader for worksheets, the white-space rule, and errors that name the part and the line.
+// reader for worksheets with its walk inside an element, the white-space rule, and errors that
+// name the part and the line.
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
 
@@ -233,7 +234,6 @@ class InsideElement {
   }
   bool NextNode() {
     if (ended_) return false;
-    started_ = true;
     if (x_.Next() && x_.Depth() > depth_) return true;
     ended_ = true;
     return false;
