@@ -5,21 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/temp_dir.h"
 #include "workbook/cell_text.h"
 #include "workbook/errors.h"
-#include "workbook/tasks.h"
 
 namespace vestrano {
 namespace {
@@ -261,63 +257,5 @@ TEST(LoadFromFile, OnlyARegularFileIsRead) {
     }
   }
 }
-
-// Tasks on threads: each index runs once, the watcher runs on the caller's thread and last sees
-// every task done, however the counts compare.
-TEST(RunTasks, EachIndexOnceWatchedFromTheCaller) {
-  const std::pair<std::size_t, int> cases[] = {{0, 4}, {1, 4}, {7, 1}, {50, 3}};
-  for (const auto& [count, threads] : cases) {
-    SCOPED_TRACE(std::to_string(count) + " tasks on " + std::to_string(threads) + " threads");
-    std::vector<std::atomic<int>> runs(count);
-    std::vector<std::size_t> seen;
-    const auto caller = std::this_thread::get_id();
-    RunTasks(
-        count, threads,
-        [&](std::size_t i, int worker) {
-          EXPECT_LT(worker, threads);
-          ++runs[i];
-        },
-        [&](std::size_t done) {
-          EXPECT_EQ(std::this_thread::get_id(), caller);
-          seen.push_back(done);
-        });
-    for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(runs[i], 1) << i;
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back(), count);
-    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
-  }
-}
-
-// A cancel starts no further task; those running end as they would, and the call says that
-// some never ran.
-TEST(RunTasks, ACancelStartsNoFurtherTask) {
-  for (const int threads : {1, 3}) {
-    SCOPED_TRACE(std::to_string(threads) + " threads");
-    CancelFlag cancel;
-    std::vector<std::atomic<int>> runs(50);
-    std::atomic<int> started{0};
-    const bool all = RunTasks(
-        runs.size(), threads,
-        [&](std::size_t i, int) {
-          if (++started == 5) cancel.Set();
-          ++runs[i];
-        },
-        {}, kWatchEvery, &cancel);
-    EXPECT_FALSE(all);
-    EXPECT_GE(started, 5);
-    EXPECT_LE(started, 4 + threads);  // at most one more on each thread that had begun a task
-    for (const auto& r : runs) EXPECT_LE(r, 1);
-  }
-  CancelFlag before;
-  before.Set();
-  int runs = 0;
-  EXPECT_FALSE(RunTasks(
-      3, 2, [&](std::size_t, int) { ++runs; }, {}, kWatchEvery, &before));
-  EXPECT_EQ(runs, 0);
-  CancelFlag never;
-  EXPECT_TRUE(RunTasks(
-      3, 2, [](std::size_t, int) {}, {}, kWatchEvery, &never));
-}
-
 }  // namespace
 }  // namespace vestrano

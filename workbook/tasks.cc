@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -22,11 +23,24 @@ bool RunTasks(std::size_t count, int threads,
   std::mutex mutex;
   std::condition_variable changed;
   std::size_t done = 0;
-  int running = 0;  // workers that have not stopped yet
+  int running = 0;             // workers that have not stopped yet
+  std::exception_ptr failure;  // the first exception of a task or the watcher
   auto cancelled = [cancel] { return cancel != nullptr && cancel->IsSet(); };
+  // Hands out no index any more: an index is handed out by the fetch_add below, and every one
+  // after this exchange is past the end.
+  auto fail = [&](std::exception_ptr e) {
+    next.exchange(count);
+    const std::lock_guard lock(mutex);
+    if (!failure) failure = std::move(e);
+  };
   auto work = [&](int worker) {
     for (std::size_t i; !cancelled() && (i = next.fetch_add(1)) < count;) {
-      task(i, worker);
+      try {
+        task(i, worker);
+      } catch (...) {
+        fail(std::current_exception());
+        break;
+      }
       const std::lock_guard lock(mutex);
       ++done;
       changed.notify_one();
@@ -35,9 +49,10 @@ bool RunTasks(std::size_t count, int threads,
     --running;
     changed.notify_one();
   };
-  // Joined when they go, also when watch throws.
+  // Joined when they go, should anything below throw.
   std::vector<std::jthread> workers;
   const auto wanted = static_cast<int>(std::min<std::size_t>(std::max(threads, 1), count));
+  workers.reserve(static_cast<std::size_t>(wanted));
   for (int t = 0; t < wanted; ++t) {
     try {
       {
@@ -55,19 +70,30 @@ bool RunTasks(std::size_t count, int threads,
     ++running;
     work(0);
   }
+  // The watcher runs until every worker has stopped, and not again once it has thrown.
+  bool watching = static_cast<bool>(watch);
   std::size_t seen = 0;
   std::unique_lock lock(mutex);
   for (;;) {
     changed.wait_for(lock, every, [&] { return done != seen || running == 0; });
     seen = done;
     const bool over = running == 0;
-    if (watch) {
+    if (watching) {
       lock.unlock();
-      watch(seen);
+      try {
+        watch(seen);
+      } catch (...) {
+        watching = false;
+        fail(std::current_exception());
+      }
       lock.lock();
     }
-    if (over) return seen == count;
+    if (over) break;
   }
+  lock.unlock();
+  for (std::jthread& w : workers) w.join();
+  if (failure) std::rethrow_exception(failure);
+  return seen == count;
 }
 
 }  // namespace vestrano

@@ -8,8 +8,15 @@
 namespace vestrano::xls {
 
 // The stream's bytes point into the file when its sectors lie in one run (the usual case, and
-// it spares a copy of a large stream), otherwise into owned.
+// it spares a copy of a large stream), otherwise into owned. A copy would point into the
+// original's buffer, so there is none; a move hands the buffer over, and bytes stays valid.
 struct StreamBytes {
+  StreamBytes() = default;
+  StreamBytes(const StreamBytes&) = delete;
+  StreamBytes& operator=(const StreamBytes&) = delete;
+  StreamBytes(StreamBytes&&) = default;
+  StreamBytes& operator=(StreamBytes&&) = default;
+
   std::vector<std::byte> owned;
   std::span<const std::byte> bytes;
 };

@@ -82,7 +82,8 @@ class SharedStrings {
   };
   Pooled PoolIndex(std::uint64_t i);
   // From now on PoolIndex may be called from several threads; lock guards the book's string pool
-  // for everyone that adds to it meanwhile. nullptr: one thread again.
+  // for everyone that adds to it meanwhile. nullptr: one thread again. Called only while no other
+  // thread uses the table: before the threads start, and after they are joined.
   void ShareAmongThreads(std::mutex* lock) { lock_ = lock; }
 
  private:
@@ -94,7 +95,8 @@ class SharedStrings {
   std::string root_open_, root_close_;  // the table's root tags, to give entries their namespaces
   std::vector<std::pair<std::uint32_t, std::uint32_t>> entries_;  // offset, length in data_
   // Resolved entries: the text's length in the high half, its pool index in the low one;
-  // kUnresolved before first use.
+  // kUnresolved before first use. Plain while one thread reads, atomic while several do (the
+  // reasoning is at PoolIndex).
   std::vector<std::uint64_t> pool_;
   FragmentParser* parser_ = nullptr;
   std::mutex* lock_ = nullptr;

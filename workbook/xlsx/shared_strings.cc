@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 
+#include "data/text.h"
 #include "workbook/errors.h"
 #include "workbook/xlsx/parts.h"
 #include "workbook/xlsx/xml_helper.h"
@@ -67,24 +68,6 @@ bool IsXmlChar(char32_t c) {
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-void PutUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // Character data as an XML parser delivers it (line ends normalised, references decoded), or
 // false when the text holds anything that needs the full parser to judge.
 bool DecodeCharacterData(std::string_view s, std::string& out) {
@@ -138,7 +121,7 @@ bool DecodeCharacterData(std::string_view s, std::string& out) {
           if (cp > 0x10FFFF) return false;
         }
         if (!IsXmlChar(cp)) return false;
-        PutUtf8(out, cp);
+        AppendUtf8(out, cp);
       } else {
         return false;
       }
@@ -326,6 +309,16 @@ SharedStrings::Pooled SharedStrings::PoolIndex(std::uint64_t i) {
   }
   // Sheets read at once: a resolved slot is read without the lock; an entry is resolved outside
   // it, and the first of two threads that resolved the same entry adds it to the pool.
+  //
+  // The slots are plain integers, reached through atomic_ref only in this phase. Mixing plain
+  // and atomic access to one object is sound only when the two never overlap, and here the
+  // threads' start and join order them: the plain writes (LoadBytes, which sizes the vector for
+  // good, and a sheet read before) happen before the threads start, which synchronises with
+  // everything the threads do; the plain accesses after ShareAmongThreads(nullptr) happen after
+  // the join, which synchronises with everything they did. lock_ itself is a plain pointer for
+  // the same reason. Within the phase every store happens under the lock (so the relaxed load
+  // under it sees any earlier store), and the release store pairs with the first, acquiring
+  // load, so a thread that finds a slot set also sees the string added to the pool before it.
   std::atomic_ref<std::uint64_t> shared(slot);
   if (const std::uint64_t v = shared.load(std::memory_order_acquire); v != kUnresolved)
     return Unpack(v);

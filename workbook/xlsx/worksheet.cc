@@ -2,7 +2,6 @@
 // rows and cells exist (merged ranges, hyperlinks, manual row breaks, conditional formats).
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <mutex>
 
 #include "workbook/errors.h"
@@ -22,23 +21,6 @@ enum class ValueType { Number, Shared, Inline, Formula, Boolean, Date };
 
 // Attribute names of cells and rows are single letters; compare without a string call.
 inline bool IsName(const xmlChar* name, char c) { return name[0] == c && name[1] == 0; }
-
-inline bool IsXmlSpace(const xmlAttr* a) {
-  return a->ns && a->ns->prefix &&
-         std::strcmp(reinterpret_cast<const char*>(a->ns->prefix), "xml") == 0 &&
-         std::strcmp(reinterpret_cast<const char*>(a->name), "space") == 0;
-}
-
-// The nearest xml:space decides; without one the inherited setting stays.
-inline bool SpaceOf(const xmlNode* n, bool inherited, std::string& scratch) {
-  for (const xmlAttr* a = n->properties; a; a = a->next) {
-    if (IsXmlSpace(a)) {
-      const std::string_view v = AttrValue(a, scratch);
-      return !v.empty() && (v[0] == 'p' || v[0] == 'P');
-    }
-  }
-  return inherited;
-}
 
 // Row digits of a cell reference such as "AB12" (1-based), 0 when there are none.
 int RowOfRef(std::string_view ref) {
@@ -81,6 +63,7 @@ class SheetReader {
   void ReadCell(bool preserve);
   // Collects the character data of the current element (and its descendants) into out; the
   // reader ends on the element's end. False when the text is absent (empty after the rule).
+  // The nearest xml:space decides, on every element from the root down to the text.
   bool ReadText(std::string& out, bool preserve);
   void ReadInline(bool preserve, std::string& plain, bool& has_plain, std::string& runs,
                   bool& has_runs);
@@ -141,36 +124,24 @@ class SheetReader {
 
 void SheetReader::Run() {
   // The root element, whatever it is called; its children up to sheetData are skipped.
-  bool ok = x_.Next();
-  while (ok && x_.Type() != XML_READER_TYPE_ELEMENT) ok = x_.Next();
-  if (!ok || x_.IsEmptyElement()) return;
+  if (!x_.NextElement() || x_.IsEmptyElement()) return;
   const bool preserve = SpaceOf(x_.Node(), false, scratch_);
   bool after_data = false;
-  ok = x_.Next();
-  while (ok) {
-    const int type = x_.Type();
-    const int depth = x_.Depth();
-    if (depth == 0 && type == XML_READER_TYPE_END_ELEMENT) break;
-    if (depth != 1 || type != XML_READER_TYPE_ELEMENT) {
-      ok = x_.Next();
-      continue;
-    }
+  for (InsideElement root(x_); root.NextChild();) {
     const xmlChar* name = x_.Name();
     if (name == n_sheetData_) {
       ReadSheetData(SpaceOf(x_.Node(), preserve, scratch_));
       after_data = true;
-      ok = x_.Next();
-      continue;
-    }
-    if (!after_data) {
+    } else if (!after_data) {
       if (name == n_dimension_) Reserve(x_.Node());
     } else if (name == n_mergeCells_ || name == n_hyperlinks_ || name == n_rowBreaks_ ||
                name == n_conditionalFormatting_) {
       ApplyStructure(x_.Expand());
     }
-    ok = x_.SkipSubtree();
   }
-  while (ok) ok = x_.Next();  // the rest of the document must be well-formed too
+  // The rest of the document must be well-formed too.
+  while (x_.Next()) {
+  }
 }
 
 void SheetReader::Reserve(const xmlNode* dimension) {
@@ -183,23 +154,8 @@ void SheetReader::Reserve(const xmlNode* dimension) {
 }
 
 void SheetReader::ReadSheetData(bool preserve) {
-  if (x_.IsEmptyElement()) return;
-  bool ok = x_.Next();
-  while (ok) {
-    const int type = x_.Type();
-    const int depth = x_.Depth();
-    if (depth <= 1 && type == XML_READER_TYPE_END_ELEMENT) return;
-    if (depth == 2 && type == XML_READER_TYPE_ELEMENT) {
-      if (x_.Name() == n_row_) {
-        ReadRow(preserve);
-        ok = x_.Next();
-      } else {
-        ok = x_.SkipSubtree();
-      }
-      continue;
-    }
-    ok = x_.Next();
-  }
+  for (InsideElement data(x_); data.NextChild();)
+    if (x_.Name() == n_row_) ReadRow(preserve);
 }
 
 void SheetReader::ReadRow(bool preserve) {
@@ -208,9 +164,8 @@ void SheetReader::ReadRow(bool preserve) {
   for (const xmlAttr* a = node->properties; a; a = a->next) {
     if (!a->ns && IsName(a->name, 'r')) {
       if (!ParseInteger(AttrValue(a, scratch_), r)) r = 0;
-    } else if (IsXmlSpace(a)) {
-      const std::string_view v = AttrValue(a, scratch_);
-      preserve = !v.empty() && (v[0] == 'p' || v[0] == 'P');
+    } else {
+      ReadXmlSpace(a, preserve, scratch_);
     }
   }
   // A row number past the sheet's last row is treated like a row without a number.
@@ -235,22 +190,8 @@ void SheetReader::ReadRow(bool preserve) {
   else
     cells_.swap(stored);
   charged_in_row_ = cells_.size();
-  bool ok = x_.Next();
-  while (ok) {
-    const int type = x_.Type();
-    const int depth = x_.Depth();
-    if (depth <= 2 && type == XML_READER_TYPE_END_ELEMENT) break;
-    if (depth == 3 && type == XML_READER_TYPE_ELEMENT) {
-      if (x_.Name() == n_c_) {
-        ReadCell(preserve);
-        ok = x_.Next();
-      } else {
-        ok = x_.SkipSubtree();
-      }
-      continue;
-    }
-    ok = x_.Next();
-  }
+  for (InsideElement row(x_); row.NextChild();)
+    if (x_.Name() == n_c_) ReadCell(preserve);
   const std::size_t total = cells_.size();
   if (fresh)
     stored.assign(cells_.begin(), cells_.end());
@@ -263,81 +204,35 @@ void SheetReader::ReadRow(bool preserve) {
 bool SheetReader::ReadText(std::string& out, bool preserve) {
   out.clear();
   preserve = SpaceOf(x_.Node(), preserve, scratch_);
-  if (!x_.IsEmptyElement()) {
-    const int depth = x_.Depth();
-    while (x_.Next()) {
-      const int type = x_.Type();
-      if (IsTextNodeType(type)) {
-        const std::string_view text = View(x_.Value());
-        if (out.size() + text.size() > TWorkbook::kMaxCellText) FailLongText();
-        out += text;
-      } else if (type == XML_READER_TYPE_END_ELEMENT && x_.Depth() <= depth) {
-        break;
-      }
-    }
+  for (InsideElement element(x_); element.NextNode();) {
+    if (!IsTextNodeType(x_.Type())) continue;
+    const std::string_view text = View(x_.Value());
+    if (out.size() + text.size() > TWorkbook::kMaxCellText) FailLongText();
+    out += text;
   }
-  if (!preserve) {
-    std::size_t end = out.size();
-    while (end > 0 && static_cast<unsigned char>(out[end - 1]) <= 0x20) --end;
-    std::size_t begin = 0;
-    while (begin < end && static_cast<unsigned char>(out[begin]) <= 0x20) ++begin;
-    if (begin > 0 || end < out.size()) {
-      out.erase(end);
-      out.erase(0, begin);
-    }
-  }
+  if (!preserve) TrimXmlSpace(out);
   return !out.empty();
 }
 
 void SheetReader::ReadInline(bool preserve, std::string& plain, bool& has_plain, std::string& runs,
                              bool& has_runs) {
   preserve = SpaceOf(x_.Node(), preserve, scratch_);
-  if (x_.IsEmptyElement()) return;
-  const int depth = x_.Depth();
   std::string text;
-  bool ok = x_.Next();
-  while (ok) {
-    const int type = x_.Type();
-    const int d = x_.Depth();
-    if (d <= depth && type == XML_READER_TYPE_END_ELEMENT) return;
-    if (type == XML_READER_TYPE_ELEMENT && d == depth + 1) {
-      const xmlChar* name = x_.Name();
-      if (name == n_t_) {
-        if (ReadText(text, preserve)) {
-          if (plain.size() + text.size() > TWorkbook::kMaxCellText) FailLongText();
-          plain += text, has_plain = true;
-        }
-        ok = x_.Next();
-        continue;
+  for (InsideElement is(x_); is.NextChild();) {
+    const xmlChar* name = x_.Name();
+    if (name == n_t_) {
+      if (ReadText(text, preserve)) {
+        if (plain.size() + text.size() > TWorkbook::kMaxCellText) FailLongText();
+        plain += text, has_plain = true;
       }
-      if (name == n_r_ && !x_.IsEmptyElement()) {
-        const bool run_preserve = SpaceOf(x_.Node(), preserve, scratch_);
-        ok = x_.Next();
-        while (ok) {
-          const int t2 = x_.Type();
-          const int d2 = x_.Depth();
-          if (d2 <= depth + 1 && t2 == XML_READER_TYPE_END_ELEMENT) break;
-          if (t2 == XML_READER_TYPE_ELEMENT && d2 == depth + 2) {
-            if (x_.Name() == n_t_) {
-              if (ReadText(text, run_preserve)) {
-                if (runs.size() + text.size() > TWorkbook::kMaxCellText) FailLongText();
-                runs += text, has_runs = true;
-              }
-              ok = x_.Next();
-            } else {
-              ok = x_.SkipSubtree();
-            }
-            continue;
-          }
-          ok = x_.Next();
-        }
-        ok = x_.Next();
-        continue;
+    } else if (name == n_r_) {
+      const bool run_preserve = SpaceOf(x_.Node(), preserve, scratch_);
+      for (InsideElement run(x_); run.NextChild();) {
+        if (x_.Name() != n_t_ || !ReadText(text, run_preserve)) continue;
+        if (runs.size() + text.size() > TWorkbook::kMaxCellText) FailLongText();
+        runs += text, has_runs = true;
       }
-      ok = x_.SkipSubtree();
-      continue;
     }
-    ok = x_.Next();
   }
 }
 
@@ -367,35 +262,19 @@ void SheetReader::ReadCell(bool preserve) {
         else if (t == "d")
           vt = ValueType::Date;
       }
-    } else if (IsXmlSpace(a)) {
-      const std::string_view v = AttrValue(a, scratch_);
-      preserve = !v.empty() && (v[0] == 'p' || v[0] == 'P');
+    } else {
+      ReadXmlSpace(a, preserve, scratch_);
     }
   }
 
   bool has_v = false, has_plain = false, has_runs = false;
   v_.clear(), plain_.clear(), runs_.clear();
-  if (!x_.IsEmptyElement()) {
-    bool ok = x_.Next();
-    while (ok) {
-      const int type = x_.Type();
-      const int depth = x_.Depth();
-      if (depth <= 3 && type == XML_READER_TYPE_END_ELEMENT) break;
-      if (depth == 4 && type == XML_READER_TYPE_ELEMENT) {
-        const xmlChar* name = x_.Name();
-        if (name == n_v_ && !has_v) {
-          has_v = ReadText(v_, preserve);
-          ok = x_.Next();
-        } else if (name == n_is_) {
-          ReadInline(preserve, plain_, has_plain, runs_, has_runs);
-          ok = x_.Next();
-        } else {
-          ok = x_.SkipSubtree();
-        }
-        continue;
-      }
-      ok = x_.Next();
-    }
+  for (InsideElement c(x_); c.NextChild();) {
+    const xmlChar* name = x_.Name();
+    if (name == n_v_ && !has_v)
+      has_v = ReadText(v_, preserve);
+    else if (name == n_is_)
+      ReadInline(preserve, plain_, has_plain, runs_, has_runs);
   }
 
   // Cells land at their column; one without a usable column, or for a column the row already

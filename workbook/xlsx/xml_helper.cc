@@ -131,24 +131,12 @@ std::string RelAttr(const xmlNode* n, std::string_view name) {
 }
 
 bool PreservesSpace(const xmlNode* n) {
-  for (; n && n->type == XML_ELEMENT_NODE; n = n->parent) {
-    for (const xmlAttr* a = n->properties; a; a = a->next) {
-      if (a->ns && View(a->ns->prefix) == "xml" && View(a->name) == "space") {
-        std::string scratch;
-        const std::string_view v = AttrValue(a, scratch);
-        return !v.empty() && (v[0] == 'p' || v[0] == 'P');
-      }
-    }
-  }
+  std::string scratch;
+  bool preserve = false;
+  for (; n && n->type == XML_ELEMENT_NODE; n = n->parent)
+    for (const xmlAttr* a = n->properties; a; a = a->next)
+      if (ReadXmlSpace(a, preserve, scratch)) return preserve;
   return false;
-}
-
-void TrimXmlSpace(std::string& text) {
-  std::size_t end = text.size();
-  while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
-  std::size_t begin = 0;
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
-  if (begin > 0 || end < text.size()) text = text.substr(begin, end - begin);
 }
 
 void AppendText(const xmlNode* n, std::string& out) {
@@ -275,6 +263,12 @@ void PullReader::FailFromParser() {
 }
 
 bool PullReader::Next() { return Settle(xmlTextReaderRead(reader_)); }
+
+bool PullReader::NextElement() {
+  bool ok = Next();
+  while (ok && Type() != XML_READER_TYPE_ELEMENT) ok = Next();
+  return ok;
+}
 
 bool PullReader::SkipSubtree() { return Settle(xmlTextReaderNext(reader_)); }
 

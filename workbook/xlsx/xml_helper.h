@@ -1,7 +1,8 @@
 #pragma once
 // The one XML layer of the package reader: parser options (no network, no DTD loading, no
 // entity substitution, only the entities that XML defines), tree reads of the small parts, the pull
-// reader for worksheets, the white-space rule, and errors that name the part and the line.
+// reader for worksheets with its walk inside an element, the white-space rule, and errors that
+// name the part and the line.
 #include <libxml/tree.h>
 #include <libxml/xmlreader.h>
 
@@ -79,16 +80,40 @@ inline ChildRange Children(const xmlNode* parent, std::string_view name = {}) {
   return ChildRange(parent, name);
 }
 const xmlNode* FirstChild(const xmlNode* parent, std::string_view name);
-
+// The value of an attribute node without copying where libxml2 keeps it as one text.
+std::string_view AttrValue(const xmlAttr* a, std::string& scratch);
 // Value of an attribute without a namespace (found: true), such as r, s, t, ref.
 bool Attr(const xmlNode* n, std::string_view name, std::string& out);
 std::string Attr(const xmlNode* n, std::string_view name);
 // The relationship id attribute (r:id, r:embed, …) in either relationships namespace.
 std::string RelAttr(const xmlNode* n, std::string_view name);
+
+// The white-space rule. When a is xml:space, sets preserve from its value (one beginning with
+// "p" or "P" keeps white space, anything else trims it) and returns true; otherwise leaves
+// preserve alone. The one test of the attribute, for readers that walk attributes anyway.
+inline bool ReadXmlSpace(const xmlAttr* a, bool& preserve, std::string& scratch) {
+  if (!a->ns || View(a->ns->prefix) != "xml" || View(a->name) != "space") return false;
+  const std::string_view v = AttrValue(a, scratch);
+  preserve = !v.empty() && (v[0] == 'p' || v[0] == 'P');
+  return true;
+}
+// The setting of n's own xml:space, else the inherited one.
+inline bool SpaceOf(const xmlNode* n, bool inherited, std::string& scratch) {
+  for (const xmlAttr* a = n->properties; a; a = a->next)
+    if (ReadXmlSpace(a, inherited, scratch)) break;
+  return inherited;
+}
 // True when xml:space with a value beginning with "p" or "P" applies to n (itself or an ancestor).
 bool PreservesSpace(const xmlNode* n);
-// Removes leading and trailing characters up to U+0020.
-void TrimXmlSpace(std::string& text);
+// Removes leading and trailing characters up to U+0020, in place (the buffer is kept).
+inline void TrimXmlSpace(std::string& text) {
+  std::size_t end = text.size();
+  while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+  std::size_t begin = 0;
+  while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+  if (end < text.size()) text.erase(end);
+  if (begin > 0) text.erase(0, begin);
+}
 // Character data of n and its descendants; the white-space rule applied per element that holds
 // the text directly.
 void AppendText(const xmlNode* n, std::string& out);
@@ -140,6 +165,8 @@ class PullReader {
   // Advances to the next node; false at the end of the document. Raises on malformed XML and on
   // a damaged entry.
   bool Next();
+  // Advances to the next start tag (the root element, first); false at the end of the document.
+  bool NextElement();
   // Skips the current element's subtree; afterwards the reader is on the node after it.
   // Returns false at the end of the document.
   bool SkipSubtree();
@@ -176,13 +203,52 @@ class PullReader {
   std::exception_ptr stream_error_;
 };
 
+// "While inside this element": walks the content of the element the reader is on and stops on
+// its end tag (at once when the element is empty). Each step may hand a child to code that reads
+// into it and stops anywhere inside it (on its start tag, below it, or on its end tag); the walk
+// goes on after the child. Use one of the two walks per element:
+//   for (InsideElement row(x); row.NextChild();)   // the start tag of each child element
+//     if (x.Name() == c) ReadCell();
+//   for (InsideElement v(x); v.NextNode();)        // every node below, in document order
+//     if (IsTextNodeType(x.Type())) text += View(x.Value());
+class InsideElement {
+ public:
+  explicit InsideElement(PullReader& x) : x_(x), depth_(x.Depth()), ended_(x.IsEmptyElement()) {}
+  InsideElement(const InsideElement&) = delete;
+  InsideElement& operator=(const InsideElement&) = delete;
+
+  bool NextChild() {
+    if (ended_) return false;
+    // Past what the previous child's reader left unread; into the element at the first step.
+    bool ok = started_ ? x_.SkipSubtree() : x_.Next();
+    started_ = true;
+    while (ok) {
+      const int depth = x_.Depth();
+      if (depth <= depth_) break;  // the element's end tag
+      if (depth == depth_ + 1 && x_.Type() == XML_READER_TYPE_ELEMENT) return true;
+      ok = x_.SkipSubtree();  // text between children, or what lies below a child
+    }
+    ended_ = true;
+    return false;
+  }
+  bool NextNode() {
+    if (ended_) return false;
+    if (x_.Next() && x_.Depth() > depth_) return true;
+    ended_ = true;
+    return false;
+  }
+
+ private:
+  PullReader& x_;
+  const int depth_;
+  bool ended_;
+  bool started_ = false;
+};
+
 // Character data nodes as the reader reports them.
 inline bool IsTextNodeType(int type) {
   return type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
          type == XML_READER_TYPE_WHITESPACE || type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE;
 }
-
-// The value of an attribute node without copying where libxml2 keeps it as one text.
-std::string_view AttrValue(const xmlAttr* a, std::string& scratch);
 
 }  // namespace vestrano::xlsx
