@@ -70,8 +70,6 @@ class SharedStrings {
   ~SharedStrings();
   // Loads the part (absent: an empty table) and cuts it into raw entries.
   void Load(const ZipPackage& package);
-  // Loads from bytes already in memory (tests).
-  void LoadBytes(std::string bytes);
   std::size_t Count() const { return entries_.size(); }
   // Pool index of entry i (resolved on first use) and the length of its text; 0 (the empty
   // text) when i is out of range. An entry longer than a cell's text may be raises
@@ -87,6 +85,8 @@ class SharedStrings {
   void ShareAmongThreads(std::mutex* lock) { lock_ = lock; }
 
  private:
+  // Cuts the part's text into raw entries.
+  void LoadBytes(std::string bytes);
   std::string Resolve(std::size_t i);
   void Cut();
   TWorkbook& book_;
