@@ -5,6 +5,22 @@
 
 namespace vestrano {
 
+const char* CellKindName(CellKind kind) {
+  switch (kind) {
+    case CellKind::Empty: return "Empty";
+    case CellKind::String: return "String";
+    case CellKind::Boolean: return "Boolean";
+    case CellKind::DateTime: return "DateTime";
+    case CellKind::Time: return "Time";
+    case CellKind::Number: return "Number";
+    case CellKind::Percent: return "Percent";
+    case CellKind::Currency: return "Currency";
+    case CellKind::Scientific: return "Scientific";
+    case CellKind::Fraction: return "Fraction";
+  }
+  return "Empty";
+}
+
 namespace {
 // Days since 1899-12-30 to a Gregorian date (Hinnant's civil_from_days).
 void CivilFromSerial(std::int64_t serial, int& y, int& m, int& d) {

@@ -11,22 +11,6 @@
 
 namespace vestrano {
 
-const char* CellKindName(CellKind kind) {
-  switch (kind) {
-    case CellKind::Empty: return "Empty";
-    case CellKind::String: return "String";
-    case CellKind::Boolean: return "Boolean";
-    case CellKind::DateTime: return "DateTime";
-    case CellKind::Time: return "Time";
-    case CellKind::Number: return "Number";
-    case CellKind::Percent: return "Percent";
-    case CellKind::Currency: return "Currency";
-    case CellKind::Scientific: return "Scientific";
-    case CellKind::Fraction: return "Fraction";
-  }
-  return "Empty";
-}
-
 std::string_view TExportCell::FormatCode(const TWorkbook& book) const {
   return book.Format(format_).code;
 }

@@ -11,32 +11,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "workbook/cell_text.h"
+
 namespace vestrano {
 
 class ProgressSink;
 class TWorkbook;
-
-// The cell classes of the model; the names are those of the TExportCell family without the prefix.
-enum class CellKind : std::uint8_t {
-  Empty,
-  String,
-  Boolean,
-  DateTime,
-  Time,  // never created by the readers
-  Number,
-  Percent,
-  Currency,
-  Scientific,
-  Fraction,
-};
-const char* CellKindName(CellKind kind);  // "Empty", "String", …
-inline bool IsNumberKind(CellKind k) {
-  return k == CellKind::Number || k == CellKind::Percent || k == CellKind::Currency ||
-         k == CellKind::Scientific || k == CellKind::Fraction;
-}
-
-// Which parts a date-time cell shows, decided once per format code.
-enum class DateTextKind : std::uint8_t { DateOnly, TimeOnly, DateAndTime };
 
 // A number format as interned by the workbook. Index 0 is always the empty (General) code.
 struct NumberFormat {
