@@ -286,8 +286,8 @@ TMainApp::TMainApp(std::unique_ptr<TDialogs> dialogs)
     tab_order = button;
   }
   // Tab goes through the buttons, then the panes in reading order; within a pane the arrows move.
-  for (QWidget* pane :
-       std::initializer_list<QWidget*>{stats_list_, subtotals_list_, warnings_list_, errors_list_}) {
+  for (QWidget* pane : std::initializer_list<QWidget*>{stats_list_, subtotals_list_, warnings_list_,
+                                                       errors_list_}) {
     setTabOrder(tab_order, pane);
     tab_order = pane;
   }

@@ -30,8 +30,8 @@ int main() {
   const double cells = double(kRows) * kColumns;
   const double bytes = double(after - before);
   const double row_structure = double(kRows) * sizeof(TExportRow);
-  std::printf("cells: %.0f\nheap growth: %.1f MB\nbytes per cell (all): %.1f\n", cells,
-              bytes / 1e6, bytes / cells);
+  std::printf("cells: %.0f\nheap growth: %.1f MB\nbytes per cell (all): %.1f\n", cells, bytes / 1e6,
+              bytes / cells);
   std::printf("bytes per cell beyond the row structure (%zu bytes a row): %.1f\n",
               sizeof(TExportRow), (bytes - row_structure) / cells);
   std::printf("build time: %.0f ms\n", std::chrono::duration<double, std::milli>(t1 - t0).count());

@@ -1,9 +1,9 @@
 // Loads a 60,000-row x 12-column .xls on two sheets (1.44 million cells) and prints the load time,
 // cells per second and peak memory per cell.
 //
-//   bench_xls                     builds the workbook with biff_writer, saves it, measures both below
-//   bench_xls FILE.xls            LoadFromFile five times in this process
-//   bench_xls --reader FILE.xls   the reader alone on the file already in memory
+//   bench_xls                     builds the workbook with biff_writer, saves it, measures both
+//   below bench_xls FILE.xls            LoadFromFile five times in this process bench_xls --reader
+//   FILE.xls   the reader alone on the file already in memory
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,7 +26,9 @@ namespace {
 
 constexpr int kRows = 60000, kColumns = 12, kSheets = 2;
 
-std::string DocNumber(int sheet, int row) { return "FV-" + std::to_string(sheet) + "-" + std::to_string(100000 + row); }
+std::string DocNumber(int sheet, int row) {
+  return "FV-" + std::to_string(sheet) + "-" + std::to_string(100000 + row);
+}
 std::string VatId(int i) { return "CZ" + std::to_string(10000000 + i * 7919 % 500); }
 
 // Each row: 4 shared strings, 4 NUMBER records and one MULRK of 4 values, as accounting exports
@@ -101,7 +103,8 @@ int MeasureReader(const char* path) {
   std::vector<std::byte> file;
   if (std::FILE* f = std::fopen(path, "rb")) {
     std::byte buf[1 << 16];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) file.insert(file.end(), buf, buf + n);
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+      file.insert(file.end(), buf, buf + n);
     std::fclose(f);
   }
   const long before = CurrentRssKb();
@@ -111,8 +114,10 @@ int MeasureReader(const char* path) {
   vestrano::xls::Read(book, file, nullptr);
   const double cpu = CpuSeconds() + CpuSeconds(true) - cpu0;
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  std::printf("reader alone, file in memory (fresh process): %.3f s wall, %.3f s CPU, %.1f MB beyond the file\n",
-              wall, cpu, static_cast<double>(PeakRssKb() - before) / 1024.0);
+  std::printf(
+      "reader alone, file in memory (fresh process): %.3f s wall, %.3f s CPU, %.1f MB beyond the "
+      "file\n",
+      wall, cpu, static_cast<double>(PeakRssKb() - before) / 1024.0);
   return 0;
 }
 
@@ -127,7 +132,8 @@ int Measure(const char* path) {
     const double user0 = CpuSeconds(), sys0 = CpuSeconds(true);
     book.LoadFromFile(path);
     const double user = CpuSeconds() - user0, sys = CpuSeconds(true) - sys0;
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (run == 0) {
       peak = PeakRssKb();  // the first load sets the high-water mark of one workbook
       first_wall = wall, first_cpu = user + sys;
@@ -141,10 +147,11 @@ int Measure(const char* path) {
   }
   // CPU time is the better measure on a shared machine: wall time also counts waiting for a core.
   std::printf("cells: %zu\n", cells);
-  std::printf("first load (fresh process): %.3f s wall, %.3f s CPU (%.2f million cells per CPU second)\n",
-              first_wall, first_cpu, static_cast<double>(cells) / first_cpu / 1e6);
-  std::printf("best later load: %.3f s wall, %.3f s CPU (%.2f million cells per CPU second)\n", best_wall,
-              best_cpu, static_cast<double>(cells) / best_cpu / 1e6);
+  std::printf(
+      "first load (fresh process): %.3f s wall, %.3f s CPU (%.2f million cells per CPU second)\n",
+      first_wall, first_cpu, static_cast<double>(cells) / first_cpu / 1e6);
+  std::printf("best later load: %.3f s wall, %.3f s CPU (%.2f million cells per CPU second)\n",
+              best_wall, best_cpu, static_cast<double>(cells) / best_cpu / 1e6);
   std::printf("peak memory of the load: %.1f MB (%.1f bytes per cell, file buffer included)\n",
               static_cast<double>(peak - before) / 1024.0,
               static_cast<double>(peak - before) * 1024.0 / static_cast<double>(cells));
@@ -166,7 +173,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::fclose(f);
-    std::printf("Workbook stream: %.1f MB, file %s\n", static_cast<double>(stream.size()) / 1e6, path.c_str());
+    std::printf("Workbook stream: %.1f MB, file %s\n", static_cast<double>(stream.size()) / 1e6,
+                path.c_str());
     std::fflush(stdout);
   }
   // Fresh processes, so the peak memory is that of the load alone, not of building the file.

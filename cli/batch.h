@@ -61,7 +61,7 @@ std::string CheckOutputs(const std::vector<std::string>& workbooks, const RunSet
 enum class Reached { Finished, Abandoned, NotStarted };
 
 struct WorkbookOutcome {
-  std::string file;    // as given, or as found in a folder
+  std::string file;  // as given, or as found in a folder
   Reached reached = Reached::Finished;
   int status = 0;      // the exit status a run on this workbook alone gives
   std::string report;  // what such a run prints on stdout (when asked for)

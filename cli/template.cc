@@ -13,8 +13,8 @@
 #include "data/layout.h"
 #include "data/records.h"
 #include "data/text.h"
-#include "import/section_tables.h"
 #include "export/atomic_file.h"
+#include "import/section_tables.h"
 
 namespace vestrano::cli {
 
@@ -94,9 +94,12 @@ std::vector<std::string> CodeList(SheetRule rule) {
     return Accepted(candidates, [&](const std::string& s) { return accepts(s); });
   };
   switch (rule) {
-    case SheetRule::FormType: return accepted({"B", "O", "N", "E"}, &IsFormTypeValid);
-    case SheetRule::CallReply: return accepted({"B", "P"}, &IsCallReplyValid);
-    case SheetRule::SubjectType: return accepted({"P", "F"}, &IsSubjectTypeValid);
+    case SheetRule::FormType:
+      return accepted({"B", "O", "N", "E"}, &IsFormTypeValid);
+    case SheetRule::CallReply:
+      return accepted({"B", "P"}, &IsCallReplyValid);
+    case SheetRule::SubjectType:
+      return accepted({"P", "F"}, &IsSubjectTypeValid);
     case SheetRule::TaxOffice: {
       std::vector<std::string> offices = Numbers(451, 464);
       offices.push_back("13");
@@ -109,7 +112,8 @@ std::vector<std::string> CodeList(SheetRule rule) {
         return IsRepresentativeCodeValid(c, "F") || IsRepresentativeCodeValid(c, "P");
       });
     }
-    default: return {};
+    default:
+      return {};
   }
 }
 

@@ -61,7 +61,6 @@ int CurrentYear() { return Today().year; }
 
 void SetTodaySource(std::function<TCivilDate()> source) { TodaySource() = std::move(source); }
 
-
 std::optional<TCivilDate> DateOf(std::string_view s) {
   Scanner sc{s};
   int a, b, c, da, db, dc;

@@ -332,7 +332,9 @@ bool IsTaxOfficeValid(std::string_view s) {
   return s.size() == 3 ? IsNumberIn(s, 3, 451, 464) : s == "13";
 }
 
-bool IsUsualCallReference(std::string_view s) { return Matches(s, "dddddddd/dd/dddd-ddddd-dddddd"); }
+bool IsUsualCallReference(std::string_view s) {
+  return Matches(s, "dddddddd/dd/dddd-ddddd-dddddd");
+}
 
 bool IsRepresentativeCodeValid(std::string_view code, std::string_view type) {
   if (type == "F") return IsOneOf(code, {"1", "2", "3", "4a", "4b", "5a", "5b", "6a", "6b", "7b"});

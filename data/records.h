@@ -57,9 +57,9 @@ struct FieldDef {
   const char* label;  // word used in the import's messages; "" when none
   std::string R::*member;
   FieldKind kind;
-  TotalSlot slot;                  // the running sum this amount feeds, None otherwise
-  std::size_t max_length = 0;      // the form's limit in characters; 0: none, or its rule's own
-  const char* heading = nullptr;   // column heading of a blank workbook when not the label
+  TotalSlot slot;                 // the running sum this amount feeds, None otherwise
+  std::size_t max_length = 0;     // the form's limit in characters; 0: none, or its rule's own
+  const char* heading = nullptr;  // column heading of a blank workbook when not the label
 };
 
 struct tDataHeader {
@@ -141,8 +141,8 @@ struct tDataA2 {
   int sheet_row = 0;
 };
 struct tDataA3 {
-  std::string c_radku, k_stat, vatid_odb, jm_prijm_obch, d_narozeni, m_pobytu_sidlo, c_evid_dd,
-      dup, osv_plneni;
+  std::string c_radku, k_stat, vatid_odb, jm_prijm_obch, d_narozeni, m_pobytu_sidlo, c_evid_dd, dup,
+      osv_plneni;
   int sheet_row = 0;
 };
 struct tDataA4 {

@@ -1,5 +1,4 @@
 #include "export/atomic_file.h"
-#include "export/atomic_file_testing.h"
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -12,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <utility>
+
+#include "export/atomic_file_testing.h"
 
 namespace vestrano {
 

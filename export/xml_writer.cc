@@ -46,10 +46,10 @@ std::string VetaD(const tDataHeader& h) {
   if (const std::optional<TFilingPeriod> period = FilingPeriod(h))
     e.Attr(period->attribute, period->value);
   // Empty values are left out, never filled in: the import has said what is missing.
-  for (const auto member : {&tDataHeader::rok, &tDataHeader::khdph_forma, &tDataHeader::d_poddp,
-                            &tDataHeader::d_zjist, &tDataHeader::c_jed_vyzvy,
-                            &tDataHeader::vyzva_odp, &tDataHeader::zdobd_od,
-                            &tDataHeader::zdobd_do}) {
+  for (const auto member :
+       {&tDataHeader::rok, &tDataHeader::khdph_forma, &tDataHeader::d_poddp, &tDataHeader::d_zjist,
+        &tDataHeader::c_jed_vyzvy, &tDataHeader::vyzva_odp, &tDataHeader::zdobd_od,
+        &tDataHeader::zdobd_do}) {
     if ((h.*member).empty()) continue;
     for (const HeaderFieldDef& f : HeaderFields())
       if (f.member == member) e.Attr(f.name, h.*member);

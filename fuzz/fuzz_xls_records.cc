@@ -5,14 +5,13 @@
 #include <cstdint>
 #include <span>
 
-#include "tests/support/biff_writer.cc"  // the compound-file wrapper of the tests
 #include "fuzz/load_and_walk.h"
+#include "tests/support/biff_writer.cc"  // the compound-file wrapper of the tests
 #include "workbook/xls/xls_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto bytes = std::as_bytes(std::span(data, size));
   const std::vector<std::byte> file = vestrano::test::XlsFile({bytes.begin(), bytes.end()});
-  return vestrano::fuzz::LoadAndWalk(4'000'000, [&](vestrano::TWorkbook& book) {
-    vestrano::xls::Read(book, file, nullptr);
-  });
+  return vestrano::fuzz::LoadAndWalk(
+      4'000'000, [&](vestrano::TWorkbook& book) { vestrano::xls::Read(book, file, nullptr); });
 }

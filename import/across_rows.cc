@@ -164,8 +164,8 @@ void Repeated(Findings& out, Section s, const std::vector<R>& rows,
     for (const auto& f : first)
       if (f[i] != kNone && f[i] != i) earlier = std::min(earlier, f[i]);
     if (earlier != kNone)
-      out.Add(s, rows[i], kRepeated, true, "Duplicitní Ev. číslo daňového dokladu",
-              &R::c_evid_dd, " (shodné s ř.č." + std::to_string(rows[earlier].sheet_row) + ")");
+      out.Add(s, rows[i], kRepeated, true, "Duplicitní Ev. číslo daňového dokladu", &R::c_evid_dd,
+              " (shodné s ř.č." + std::to_string(rows[earlier].sheet_row) + ")");
   }
 }
 
@@ -223,8 +223,8 @@ void SmallDocuments(Findings& out, Section s, const std::vector<R>& rows,
   }
   for (std::size_t i = 0; i < rows.size(); ++i)
     if (first[i] == i && aggregable[i] && total[i] > 0 && total[i] <= 10000)
-      out.Add(s, rows[i], kSmallDocument, false, "Doklad do 10 000 Kč včetně daně",
-              &R::c_evid_dd, tail);
+      out.Add(s, rows[i], kSmallDocument, false, "Doklad do 10 000 Kč včetně daně", &R::c_evid_dd,
+              tail);
 }
 
 }  // namespace
@@ -254,9 +254,7 @@ void JudgeAcrossRows(TStatement& st) {
                     {[](const tDataA4& x) {
                        return RowKey{{x.c_evid_dd, x.kod_rezim_pl}};
                      },
-                     [](const tDataA4& x) {
-                       return WithDay({{x.c_evid_dd}}, 1, x.dppd);
-                     }},
+                     [](const tDataA4& x) { return WithDay({{x.c_evid_dd}}, 1, x.dppd); }},
                     [&](const tDataA4&) { return filer_is_group; });
   ThirdRate(out, Section::A4, r.a4, &tDataA4::dppd);
   SmallDocuments<tDataA4>(

@@ -33,8 +33,8 @@ void AppendNumber(std::string& out, int n) {
 
 // Messages are formatted only here, and only when emitted: text, row number, suffix.
 void Emit(std::vector<std::string>& list, std::vector<TMessagePlace>& places,
-          std::string_view prefix, std::string_view label, int row_number,
-          std::string_view suffix, TMessagePlace place) {
+          std::string_view prefix, std::string_view label, int row_number, std::string_view suffix,
+          TMessagePlace place) {
   std::string& m = list.emplace_back();
   m.reserve(prefix.size() + label.size() + kRowNo.size() + 10 + suffix.size());
   m += prefix;
@@ -96,8 +96,7 @@ struct RowJudge {
     faulty = true;
   }
   void Warn(std::string_view prefix, std::size_t field) {
-    Emit(out.warnings, out.warning_places, prefix, Label(field), row_number, suffix,
-         Place(field));
+    Emit(out.warnings, out.warning_places, prefix, Label(field), row_number, suffix, Place(field));
   }
 
   bool Accepts(const FieldCheck& c, const std::string& text) const {
@@ -238,8 +237,7 @@ SectionRun ReadRowSectionApart(TStatement& st, const SectionTable& table, std::v
   if (!found) return out;
   TExportWorkSheet& sheet = *found;
   const TWorkbook& book = st.workbook;
-  const int row_count = out.row_count, heading_rows = out.heading_rows,
-            correction = out.correction;
+  const int row_count = out.row_count, heading_rows = out.heading_rows, correction = out.correction;
   const auto fields = Fields<R>();
   const auto pos = Positions(st, table);
   // A data row must have at least this many cells; a position below 1 can never be reached.
@@ -371,12 +369,12 @@ void ReadAggregateSection(TStatement& st, const SectionTable& table, std::option
   PutSection(st, table, ReadAggregateSectionApart(st, table, aggregate));
 }
 
-#define VESTRANO_ROW_SECTION(R)                                                         \
+#define VESTRANO_ROW_SECTION(R)                                                               \
   template SectionRun ReadRowSectionApart(TStatement&, const SectionTable&, std::vector<R>&); \
   template void ReadRowSection(TStatement&, const SectionTable&, std::vector<R>&);
-#define VESTRANO_AGGREGATE_SECTION(R)                                                      \
-  template SectionRun ReadAggregateSectionApart(TStatement&, const SectionTable&,          \
-                                                std::optional<R>&);                        \
+#define VESTRANO_AGGREGATE_SECTION(R)                                             \
+  template SectionRun ReadAggregateSectionApart(TStatement&, const SectionTable&, \
+                                                std::optional<R>&);               \
   template void ReadAggregateSection(TStatement&, const SectionTable&, std::optional<R>&);
 VESTRANO_ROW_SECTION(tDataA1)
 VESTRANO_ROW_SECTION(tDataA2)

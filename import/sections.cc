@@ -28,7 +28,7 @@ std::array<std::function<SectionRun()>, kSectionCount> SectionReads(TStatement& 
   auto aggregate = [&st](std::size_t i, auto& record) {
     return [&st, i, &record] { return ReadAggregateSectionApart(st, TableOf(i), record); };
   };
-  return {rows(0, r.a1), rows(1, r.a2), rows(2, r.a3), rows(3, r.a4),
+  return {rows(0, r.a1),      rows(1, r.a2), rows(2, r.a3), rows(3, r.a4),
           aggregate(4, r.a5), rows(5, r.b1), rows(6, r.b2), aggregate(7, r.b3)};
 }
 

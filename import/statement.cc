@@ -7,6 +7,7 @@
 namespace vestrano {
 
 namespace {
+// clang-format off
 const char* const kSubtotalKeys[] = {
     "A1-Základ daně",
     "A2-Základ daně 1", "A2-Daň 1", "A2-Základ daně 2", "A2-Daň 2", "A2-Základ daně 3", "A2-Daň 3",
@@ -17,6 +18,7 @@ const char* const kSubtotalKeys[] = {
     "B2-Základ daně 1", "B2-Daň 1", "B2-Základ daně 2", "B2-Daň 2", "B2-Základ daně 3", "B2-Daň 3",
     "B3-Základ daně 1", "B3-Daň 1", "B3-Základ daně 2", "B3-Daň 2", "B3-Základ daně 3", "B3-Daň 3",
 };
+// clang-format on
 static_assert(sizeof(kSubtotalKeys) / sizeof(kSubtotalKeys[0]) == 38);
 }  // namespace
 

@@ -16,9 +16,7 @@ namespace vestrano {
 // Positions of the ten sheet indices.
 enum class SheetSlot : int { Header = 0, Subject, A1, A2, A3, A4, A5, B1, B2, B3 };
 
-inline SheetSlot SheetSlotOf(Section s) {
-  return static_cast<SheetSlot>(static_cast<int>(s) + 2);
-}
+inline SheetSlot SheetSlotOf(Section s) { return static_cast<SheetSlot>(static_cast<int>(s) + 2); }
 
 // The statistics grid: 9 columns (0 = headings, 1 … 8 = sections) × 5 rows.
 struct TStatsGrid {
@@ -89,7 +87,10 @@ struct TStatement {
   std::optional<int> SheetIndex(SheetSlot s) const { return sheet_index[static_cast<int>(s)]; }
   // The view the XML writer reads.
   TFilingData Filing() const {
-    return TFilingData{header, subject, records, totals,
+    return TFilingData{header,
+                       subject,
+                       records,
+                       totals,
                        SheetIndex(SheetSlot::A5).has_value(),
                        SheetIndex(SheetSlot::B3).has_value()};
   }

@@ -105,8 +105,7 @@ TEST(CliWorkbooks, CzechOrderAndCountedWords) {
       {4, "4 sešity"},   {5, "5 sešitů"},   {11, "11 sešitů"},   {21, "21 sešitů"},
       {22, "22 sešitů"}, {25, "25 sešitů"}, {104, "104 sešitů"},
   };
-  for (const auto& [n, text] : counted)
-    EXPECT_EQ(Counted(n, "sešit", "sešity", "sešitů"), text);
+  for (const auto& [n, text] : counted) EXPECT_EQ(Counted(n, "sešit", "sešity", "sešitů"), text);
   EXPECT_EQ(Counted(1, "neplatný", "neplatné", "neplatných"), "1 neplatný");
   EXPECT_EQ(Counted(3, "neplatný", "neplatné", "neplatných"), "3 neplatné");
   EXPECT_EQ(Counted(5, "neplatný", "neplatné", "neplatných"), "5 neplatných");

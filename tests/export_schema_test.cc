@@ -324,10 +324,10 @@ TEST(ExportSchema, OursAndTheOfficialSchemaAgree) {
 TEST(ExportSchema, AReplyToACallIsAFilingThePortalAccepts) {
   if (!HaveOfficial()) GTEST_SKIP() << "no " << kOfficialSchema;
   TStatement st;
-  test::AddLabelledSheet(st.workbook, "Hlavička",
-                         {"N", 2026, test::Blank{}, 10, "2026-12-01", test::Blank{}, test::Blank{},
-                          test::Blank{}, test::Blank{}, test::Blank{}, test::Blank{},
-                          "12345678/26/2001-00000-123456", "P"});
+  test::AddLabelledSheet(
+      st.workbook, "Hlavička",
+      {"N", 2026, test::Blank{}, 10, "2026-12-01", test::Blank{}, test::Blank{}, test::Blank{},
+       test::Blank{}, test::Blank{}, test::Blank{}, "12345678/26/2001-00000-123456", "P"});
   test::AddLabelledSheet(st.workbook, "Subjekt",
                          {"F", "7801011240", "451", test::Blank{}, test::Blank{}, "Nová", "Jana"});
   ImportWorkbook(st, std::move(st.workbook));

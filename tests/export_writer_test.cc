@@ -212,8 +212,7 @@ TEST(ExportWriter, SubjectInTheFormsFormAndAttributeOrder) {
                   .starts_with(R"(<VetaP typ_ds="F" dic="12345679" c_ufo="13" zkrobchjm=)"));
   EXPECT_NE(LineOf(BuildDocument(s.Filing()), "VetaP").find(R"( psc="12000")"), std::string::npos);
   s.subject.stat = "SLOVENSKO";  // a foreign one as it is
-  EXPECT_NE(LineOf(BuildDocument(s.Filing()), "VetaP").find(R"( psc="120 00")"),
-            std::string::npos);
+  EXPECT_NE(LineOf(BuildDocument(s.Filing()), "VetaP").find(R"( psc="120 00")"), std::string::npos);
 }
 
 TEST(ExportWriter, DatesAreNormalisedAndInvalidOnesWrittenAsRead) {
@@ -297,9 +296,8 @@ TEST(ExportWriter, EscapesWhatXmlCannotHoldAsIs) {
 
   Statement s;
   s.subject.zkrobchjm = "A & B <C>\tline\nnext";
-  EXPECT_EQ(
-      LineOf(BuildDocument(s.Filing()), "VetaP"),
-      R"(<VetaP zkrobchjm="A &amp; B &lt;C>&#9;line&#10;next" />)");
+  EXPECT_EQ(LineOf(BuildDocument(s.Filing()), "VetaP"),
+            R"(<VetaP zkrobchjm="A &amp; B &lt;C>&#9;line&#10;next" />)");
 }
 
 TEST(ExportWriter, FilingFormOfAmounts) {
@@ -417,12 +415,18 @@ TEST(ExportWriter, SectionCLinesAndVetaCAgree) {
   using S = TotalSlot;
   const std::pair<TotalSlot, double> values[] = {
       // B2₂ + B2₃ + B3₂ + B3₃ ends in ,03; B2₂ + B3₂ + B2₃ + B3₃ would end in ,05.
-      {S::B2_zakl_dane2, 9e16},              {S::B2_zakl_dane3, 0.01},
-      {S::B3_zakl_dane2, 9e16},              {S::B3_zakl_dane3, 0.03},
-      {S::A4_zakl_dane2, 12345678901234.56}, {S::A5_zakl_dane2, -0.005},
-      {S::A4_zakl_dane3, 87654321098765.44}, {S::A5_zakl_dane3, 0.015},
-      {S::A2_zakl_dane1, 1e15},              {S::A2_zakl_dane2, 0.1},
-      {S::A2_zakl_dane3, 0.2},               {S::B1_zakl_dane2, -99999999999999.99},
+      {S::B2_zakl_dane2, 9e16},
+      {S::B2_zakl_dane3, 0.01},
+      {S::B3_zakl_dane2, 9e16},
+      {S::B3_zakl_dane3, 0.03},
+      {S::A4_zakl_dane2, 12345678901234.56},
+      {S::A5_zakl_dane2, -0.005},
+      {S::A4_zakl_dane3, 87654321098765.44},
+      {S::A5_zakl_dane3, 0.015},
+      {S::A2_zakl_dane1, 1e15},
+      {S::A2_zakl_dane2, 0.1},
+      {S::A2_zakl_dane3, 0.2},
+      {S::B1_zakl_dane2, -99999999999999.99},
   };
   for (auto [slot, value] : values) st.totals[slot] = value;
   WriteSectionCLines(st);
@@ -436,9 +440,9 @@ TEST(ExportWriter, SectionCLinesAndVetaCAgree) {
       if (c != ' ') plain += c == ',' ? '.' : c;
     while (plain.back() == '0') plain.pop_back();
     if (plain.back() == '.') plain.pop_back();
-    EXPECT_NE(doc.find(std::string(" ") + line.attribute + "=\"" + plain + "\""),
-              std::string::npos)
-        << line.key << " shows " << st.subtotals.Get(line.key) << "\n" << LineOf(doc, "VetaC");
+    EXPECT_NE(doc.find(std::string(" ") + line.attribute + "=\"" + plain + "\""), std::string::npos)
+        << line.key << " shows " << st.subtotals.Get(line.key) << "\n"
+        << LineOf(doc, "VetaC");
   }
 }
 

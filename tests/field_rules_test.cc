@@ -18,6 +18,7 @@ using TextCase = std::pair<const char*, const char*>;
 using FlagCase = std::pair<const char*, bool>;
 
 TEST(NormalizeAmount, Cases) {
+  // clang-format off
   const TextCase cases[] = {
       // decimal point and decimal comma read alike; the result has a point and no trailing zeros
       {"1234.5", "1234.5"},
@@ -98,6 +99,7 @@ TEST(NormalizeAmount, Cases) {
       {"-1e400", ""},
       {"1e99999999999999999999", ""},
   };
+  // clang-format on
   for (auto [in, out] : cases) EXPECT_EQ(NormalizeAmount(in), out) << "input '" << in << "'";
 }
 
@@ -189,6 +191,7 @@ TEST(AmountValue, LongTailsDecideHalfwayCases) {
 }
 
 TEST(NormalizeDIC, Cases) {
+  // clang-format off
   const TextCase cases[] = {
       {"12345678", "12345678"}, {"123456789", "123456789"}, {"1234567890", "1234567890"},
       {"1234567", ""},          {"12345678901", ""},        {"CZ12345678", "12345678"},
@@ -197,6 +200,7 @@ TEST(NormalizeDIC, Cases) {
       {"1234567A", ""},         {"1234 5678", ""},          {"", ""},
       {" 12345678", ""},
   };
+  // clang-format on
   for (auto [in, out] : cases) EXPECT_EQ(NormalizeDIC(in), out) << in;
   EXPECT_TRUE(HasCountryPrefix("CZ25596641"));
   EXPECT_TRUE(HasCountryPrefix("cz25596641"));
@@ -205,6 +209,7 @@ TEST(NormalizeDIC, Cases) {
 }
 
 TEST(DicCheckDigit, Cases) {
+  // clang-format off
   const FlagCase cases[] = {
       {"25596641", true},     // IČO whose check digit fits
       {"00006947", true},     // leading zeros are digits
@@ -220,15 +225,18 @@ TEST(DicCheckDigit, Cases) {
       {"5501010010", true},   // the old form: the first nine leave 10, the last is 0
       {"5501010011", false},
   };
+  // clang-format on
   for (auto [in, ok] : cases) EXPECT_EQ(HasValidCheckDigit(in), ok) << in;
 }
 
 TEST(NormalizeCountryCode, Cases) {
+  // clang-format off
   const TextCase cases[] = {
       {"sk", "SK"}, {"SK", "SK"}, {"De", "DE"}, {"EL", "EL"}, {"CZ", "CZ"}, {"gb", "GB"},
       {"xi", "XI"}, {"GR", ""},   {"CH", ""},   {"S", ""},    {"SVK", ""}, {"", ""},
       {" SK", ""},  {"SK ", ""},
   };
+  // clang-format on
   for (auto [in, out] : cases) EXPECT_EQ(NormalizeCountryCode(in), out) << in;
 }
 
@@ -240,20 +248,34 @@ TEST(VatId, EveryCountryOfTheFormsTable) {
     const char* valid;
     const char* invalid;
   } cases[] = {
-      {"AT", "U13585627", "13585627"},        {"BE", "0123456789", "123456789"},
-      {"BG", "123456789", "12345678"},        {"CY", "12345678X", "123456789"},
-      {"CZ", "25596641", "1234567"},          {"DE", "811907980", "81190798"},
-      {"DK", "12345678", "1234567X"},         {"EE", "123456789", "1234567890"},
-      {"EL", "123456789", "12345678"},        {"ES", "X1234567Z", "123456789"},
-      {"FI", "12345678", "123456789"},        {"FR", "40303265045", "I0303265045"},
-      {"GB", "GD123", "GD1234"},              {"HR", "12345678901", "1234567890"},
-      {"HU", "12345678", "1234567"},          {"IE", "1X34567X", "12345678"},
-      {"IT", "12345678901", "1234567890A"},   {"LT", "123456789012", "1234567890"},
-      {"LU", "12345678", "123456789"},        {"LV", "12345678901", "123456789012"},
-      {"MT", "12345678", "1234567"},          {"NL", "123456789B01", "123456789B00"},
-      {"PL", "1234567890", "123456789"},      {"PT", "123456789", "12345678"},
-      {"RO", "019", "12345678901"},           {"SE", "123456789012", "12345678901"},
-      {"SI", "12345678", "1234567"},          {"SK", "2020317068", "202031706"},
+      {"AT", "U13585627", "13585627"},
+      {"BE", "0123456789", "123456789"},
+      {"BG", "123456789", "12345678"},
+      {"CY", "12345678X", "123456789"},
+      {"CZ", "25596641", "1234567"},
+      {"DE", "811907980", "81190798"},
+      {"DK", "12345678", "1234567X"},
+      {"EE", "123456789", "1234567890"},
+      {"EL", "123456789", "12345678"},
+      {"ES", "X1234567Z", "123456789"},
+      {"FI", "12345678", "123456789"},
+      {"FR", "40303265045", "I0303265045"},
+      {"GB", "GD123", "GD1234"},
+      {"HR", "12345678901", "1234567890"},
+      {"HU", "12345678", "1234567"},
+      {"IE", "1X34567X", "12345678"},
+      {"IT", "12345678901", "1234567890A"},
+      {"LT", "123456789012", "1234567890"},
+      {"LU", "12345678", "123456789"},
+      {"LV", "12345678901", "123456789012"},
+      {"MT", "12345678", "1234567"},
+      {"NL", "123456789B01", "123456789B00"},
+      {"PL", "1234567890", "123456789"},
+      {"PT", "123456789", "12345678"},
+      {"RO", "019", "12345678901"},
+      {"SE", "123456789012", "12345678901"},
+      {"SI", "12345678", "1234567"},
+      {"SK", "2020317068", "202031706"},
       {"XI", "123456789", "12345678"},
   };
   for (const auto& c : cases) {
@@ -267,12 +289,15 @@ TEST(VatId, EveryCountryOfTheFormsTable) {
   }
   // The other forms of the table.
   const std::pair<const char*, const char*> more[] = {
-      {"FR", "FR40303265045"}, {"FR", "X1123456789"}, {"FR", "1X123456789"}, {"FR", "XX123456789"},
-      {"NL", "NL123456789B01"}, {"NL", "AB+*CDEFGH12"}, {"IE", "1234567X"}, {"IE", "1234567XY"},
-      {"ES", "12345678Z"}, {"ES", "X12345678"}, {"GB", "HA123"}, {"XI", "XI123456789012"},
-      {"AT", "ATU13585627"}, {"at", "atU13585627"}, {"RO", "1234567890"}, {"LT", "123456789"},
+      {"FR", "FR40303265045"}, {"FR", "X1123456789"},    {"FR", "1X123456789"},
+      {"FR", "XX123456789"},   {"NL", "NL123456789B01"}, {"NL", "AB+*CDEFGH12"},
+      {"IE", "1234567X"},      {"IE", "1234567XY"},      {"ES", "12345678Z"},
+      {"ES", "X12345678"},     {"GB", "HA123"},          {"XI", "XI123456789012"},
+      {"AT", "ATU13585627"},   {"at", "atU13585627"},    {"RO", "1234567890"},
+      {"LT", "123456789"},
   };
   for (auto [country, id] : more) EXPECT_TRUE(IsVATIDValid(id, country)) << country << " " << id;
+  // clang-format off
   const std::pair<const char*, const char*> wrong[] = {
       {"NL", "AB+*CDEFGH99"},  // the newer form ends in 02 to 98
       {"NL", "AB+*CDEFGH01"},
@@ -282,6 +307,7 @@ TEST(VatId, EveryCountryOfTheFormsTable) {
       {"AT", "ATu13585627"},   // the form's letters are capitals
       {"DE", "ATU13585627"},   // another country's ID
   };
+  // clang-format on
   for (auto [country, id] : wrong) EXPECT_FALSE(IsVATIDValid(id, country)) << country << " " << id;
   // Without a country to read the format from, any country's format will do.
   EXPECT_TRUE(IsVATIDValid("", ""));
@@ -307,23 +333,40 @@ TEST(HeaderAndSubjectCodes, Cases) {
     const char* text;
     bool ok;
   } cases[] = {
-      {IsFormTypeValid, "B", true},       {IsFormTypeValid, "E", true},
-      {IsFormTypeValid, "X", false},      {IsFormTypeValid, "b", false},
-      {IsFormTypeValid, "BO", false},     {IsYearValid, "2026", true},
-      {IsYearValid, "1900", true},        {IsYearValid, "2999", true},
-      {IsYearValid, "1899", false},       {IsYearValid, "20265", false},
-      {IsYearValid, "26", false},         {IsYearValid, "2026.5", false},
-      {IsMonthValid, "1", true},          {IsMonthValid, "12", true},
-      {IsMonthValid, "05", true},         {IsMonthValid, "13", false},
-      {IsMonthValid, "0", false},         {IsMonthValid, "123", false},
-      {IsMonthValid, "005", false},       {IsQuarterValid, "4", true},
-      {IsQuarterValid, "5", false},       {IsQuarterValid, "0", false},
-      {IsCallReplyValid, "B", true},      {IsCallReplyValid, "P", true},
-      {IsCallReplyValid, "N", false},     {IsSubjectTypeValid, "F", true},
-      {IsSubjectTypeValid, "PO", false},  {IsSubjectTypeValid, "X", false},
-      {IsTaxOfficeValid, "451", true},    {IsTaxOfficeValid, "464", true},
-      {IsTaxOfficeValid, "13", true},     {IsTaxOfficeValid, "465", false},
-      {IsTaxOfficeValid, "450", false},   {IsTaxOfficeValid, "013", false},
+      {IsFormTypeValid, "B", true},
+      {IsFormTypeValid, "E", true},
+      {IsFormTypeValid, "X", false},
+      {IsFormTypeValid, "b", false},
+      {IsFormTypeValid, "BO", false},
+      {IsYearValid, "2026", true},
+      {IsYearValid, "1900", true},
+      {IsYearValid, "2999", true},
+      {IsYearValid, "1899", false},
+      {IsYearValid, "20265", false},
+      {IsYearValid, "26", false},
+      {IsYearValid, "2026.5", false},
+      {IsMonthValid, "1", true},
+      {IsMonthValid, "12", true},
+      {IsMonthValid, "05", true},
+      {IsMonthValid, "13", false},
+      {IsMonthValid, "0", false},
+      {IsMonthValid, "123", false},
+      {IsMonthValid, "005", false},
+      {IsQuarterValid, "4", true},
+      {IsQuarterValid, "5", false},
+      {IsQuarterValid, "0", false},
+      {IsCallReplyValid, "B", true},
+      {IsCallReplyValid, "P", true},
+      {IsCallReplyValid, "N", false},
+      {IsSubjectTypeValid, "F", true},
+      {IsSubjectTypeValid, "PO", false},
+      {IsSubjectTypeValid, "X", false},
+      {IsTaxOfficeValid, "451", true},
+      {IsTaxOfficeValid, "464", true},
+      {IsTaxOfficeValid, "13", true},
+      {IsTaxOfficeValid, "465", false},
+      {IsTaxOfficeValid, "450", false},
+      {IsTaxOfficeValid, "013", false},
       {IsUsualCallReference, "12345678/26/2001-00000-123456", true},
       {IsUsualCallReference, "12345678/26/2001-0000-123456", false},
       {IsUsualCallReference, "1234567X/26/2001-00000-123456", false},
@@ -355,10 +398,12 @@ TEST(FieldChecks, Cases) {
   EXPECT_TRUE(IsDocNumberValid(sixty_czech));  // characters, not bytes
   EXPECT_FALSE(IsDocNumberValid(sixty_one));
 
+  // clang-format off
   const FlagCase regime[] = {{"", true},   {"0", true},   {"1", true},  {"2", true},
                              {"3", false}, {"00", false}, {" 1", false}};
   for (auto [in, ok] : regime) EXPECT_EQ(IsRegimeCodeValid(in), ok) << "regime " << in;
 
+  // clang-format off
   const FlagCase yes_no[] = {{"", true},   {"A", true},   {"N", true},   {"P", true},
                              {"a", true},  {"n", true},   {"p", true},   {"Ano", false},
                              {"X", false}, {"AN", false}, {" A", false}, {"PP", false}};
@@ -383,14 +428,18 @@ TEST(FieldChecks, Cases) {
       {"ATU13585627", "AT", "U13585627"},
       {"ELU13585627", "EL", std::nullopt},
   };
+  // clang-format on
+  // clang-format on
   for (const auto& c : country_cases)
     EXPECT_EQ(VatIdWithoutCountry(c.vat_id, c.k_stat), c.written) << c.vat_id << " / " << c.k_stat;
 
+  // clang-format off
   const FlagCase supply[] = {
       {"", true},    {"1", true},   {"3", true},   {"4", true},   {"5", true},
       {"11", true},  {"17", true},  {"2", false},  {"6", false},  {"10", false},
       {"18", false}, {"01", false}, {" 1", false}, {"1 ", false},
   };
+  // clang-format on
   for (auto [in, ok] : supply) EXPECT_EQ(IsSupplyCodeValid(in), ok) << "supply " << in;
 
   const FlagCase ratio[] = {{"A", true},  {"N", true},  {"", false},

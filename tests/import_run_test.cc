@@ -15,9 +15,7 @@ using test::AddLabelledSheet;
 
 class ImportRunTest : public ::testing::Test {
  protected:
-  void Run() {
-    ImportWorkbook(st, std::move(st.workbook));
-  }
+  void Run() { ImportWorkbook(st, std::move(st.workbook)); }
   TStatement st;
 };
 

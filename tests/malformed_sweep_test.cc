@@ -191,8 +191,8 @@ class MalformedSweep : public ::testing::TestWithParam<Fixture> {
       const std::string one_by_one = Outcome(bytes, {.threads = 1});
       const std::string at_once = Outcome(bytes, {.threads = 3, .parallel_min_bytes = 0});
       if (one_by_one != at_once)
-        return "read at once: " + at_once.substr(0, 200) + "\nread one by one: " +
-               one_by_one.substr(0, 200);
+        return "read at once: " + at_once.substr(0, 200) +
+               "\nread one by one: " + one_by_one.substr(0, 200);
     }
     TStatement st;
     try {
@@ -215,7 +215,8 @@ class MalformedSweep : public ::testing::TestWithParam<Fixture> {
   }
 
   // The book a load gives (its fingerprint), or its error.
-  static std::string Outcome(const std::vector<std::byte>& bytes, const xlsx::ReadOptions& options) {
+  static std::string Outcome(const std::vector<std::byte>& bytes,
+                             const xlsx::ReadOptions& options) {
     TWorkbook book;
     try {
       xlsx::Read(book, bytes, nullptr, options);

@@ -22,11 +22,24 @@ namespace {
 
 TEST(GeneralNumberText, FifteenDigitsWithPointAndExponentOutsideFixedRange) {
   const std::pair<double, const char*> cases[] = {
-      {1234, "1234"}, {1234.5, "1234.5"}, {-0.25, "-0.25"}, {1.0 / 3, "0.333333333333333"},
-      {0.1 + 0.2, "0.3"}, {0.0001, "0.0001"}, {0.00001, "1E-5"},
-      {123456789012345.0, "123456789012345"}, {1e15, "1E15"}, {1.5e20, "1.5E20"}, {0.0, "0"},
-      {-0.0, "0"}, {42400, "42400"}, {1500000, "1500000"}, {-1.25e-7, "-1.25E-7"},
-      {999999999999999.9, "1E15"}, {0.000123456, "0.000123456"}, {2.5e-300, "2.5E-300"},
+      {1234, "1234"},
+      {1234.5, "1234.5"},
+      {-0.25, "-0.25"},
+      {1.0 / 3, "0.333333333333333"},
+      {0.1 + 0.2, "0.3"},
+      {0.0001, "0.0001"},
+      {0.00001, "1E-5"},
+      {123456789012345.0, "123456789012345"},
+      {1e15, "1E15"},
+      {1.5e20, "1.5E20"},
+      {0.0, "0"},
+      {-0.0, "0"},
+      {42400, "42400"},
+      {1500000, "1500000"},
+      {-1.25e-7, "-1.25E-7"},
+      {999999999999999.9, "1E15"},
+      {0.000123456, "0.000123456"},
+      {2.5e-300, "2.5E-300"},
   };
   for (auto [value, text] : cases) EXPECT_EQ(GeneralNumberText(value), text) << value;
 }
@@ -99,7 +112,7 @@ TEST(DateTimeText, ShownPartFollowsTheFormat) {
       {60, "yyyy-mm-dd", -1, "1900-02-28"},
       {42400.9999999999, "d.m.yyyy hh:mm:ss", -1, "2016-02-01 00:00:00"},  // ms rounding carries
       {42400, "[$-405]d\\.m\\.yyyy", -1, "2016-01-31"},
-      {0.25, "mm:ss;@", -1, "06:00:00"},  // reaches the text only when classified as a date
+      {0.25, "mm:ss;@", -1, "06:00:00"},        // reaches the text only when classified as a date
       {1e10, "yyyy-mm-dd", -1, "10000000000"},  // no year 1 to 9999: the number instead
   };
   for (const auto& c : cases) {
@@ -132,8 +145,7 @@ TEST(ClassifyNumberFormat, BuiltInAndCustomCodes) {
       {"0.00;[Red]-0.00", -1, CellKind::Number},
       {";dd/mm", -1, CellKind::DateTime},  // a code that begins with ";" is taken whole
   };
-  for (auto [code, id, kind] : cases)
-    EXPECT_EQ(ClassifyNumberFormat(code, id), kind) << code;
+  for (auto [code, id, kind] : cases) EXPECT_EQ(ClassifyNumberFormat(code, id), kind) << code;
 }
 
 TEST(Workbook, NumberCellsTakeTheirKindFromTheFormatAndShiftIn1904) {
@@ -221,8 +233,9 @@ TEST(LoadFromFile, ChoosesTheReaderByExtensionBeforeTouchingTheFile) {
   }
   EXPECT_EQ(book.Sheets.Count(), 1);  // untouched
   // A known extension opens the file: a missing one gives the system's reason.
-  for (const char* name : {"/nonexistent/Podklady.XLSX", "/nonexistent/a.xlsm", "/nonexistent/b.xltx",
-                           "/nonexistent/c.XLTM", "/nonexistent/d.xls", "/nonexistent/e.xlt"}) {
+  for (const char* name :
+       {"/nonexistent/Podklady.XLSX", "/nonexistent/a.xlsm", "/nonexistent/b.xltx",
+        "/nonexistent/c.XLTM", "/nonexistent/d.xls", "/nonexistent/e.xlt"}) {
     try {
       book.LoadFromFile(name);
       FAIL() << name;

@@ -94,9 +94,9 @@ TEST_F(Sections, A2MessagesFollowTheCheckOrder) {
 
 TEST_F(Sections, A3IdentificationAndCustomerGroup) {
   TExportWorkSheet& a3 = SectionSheet("A3");
-  AddRow(a3, {1, "SK", "SK2020317068", "", "", "", "D-1", kDay, 1000});     // 2: clean
-  AddRow(a3, {2, "SK", "SK2020317068", "", "", "", "D-2", Blank{}, 5});     // 3: empty DUP
-  AddRow(a3, {3, "SK", "SK2020317068", "", "", "", "D-3", kDay});           // 4: too short
+  AddRow(a3, {1, "SK", "SK2020317068", "", "", "", "D-1", kDay, 1000});  // 2: clean
+  AddRow(a3, {2, "SK", "SK2020317068", "", "", "", "D-2", Blank{}, 5});  // 3: empty DUP
+  AddRow(a3, {3, "SK", "SK2020317068", "", "", "", "D-3", kDay});        // 4: too short
   AddRow(a3, {4, "SK", "", "", "", "", "D-4", kDay, -200});              // 5: nobody
   AddRow(a3, {5, "SK", "", "Jan Novák", "", "", "D-5", kDay, Blank{}});  // 6: name only
   AddRow(a3, {6, "SK", "SK1", "", "", "", "D-6", kDay, 1});              // 7: short VAT ID
@@ -147,13 +147,15 @@ TEST_F(Sections, A3MessagesFollowTheCheckOrder) {
 TEST_F(Sections, A3CustomerWithoutIdentificationAsTheFormHoldsIt) {
   TExportWorkSheet& a3 = SectionSheet("A3");
   AddRow(a3, {1, "SK", "", std::string(57, 'J'), kDay, std::string(100, 'M'), "D-1", kDay, 1});
-  AddRow(a3, {2, "SK", "", std::string(58, 'J'), "1.1.1970", std::string(101, 'M'), "D-2", kDay, 1});
+  AddRow(a3,
+         {2, "SK", "", std::string(58, 'J'), "1.1.1970", std::string(101, 'M'), "D-2", kDay, 1});
   Import();
-  EXPECT_EQ(st.errors, (Lines{
-                           "Neplatný údaj Odb. bez DIČ/VAT ID - Jméno v ř.č.3 v sekci A3",
-                           "Neplatný údaj Odb. bez DIČ/VAT ID - Datum nar. v ř.č.3 v sekci A3",
-                           "Neplatný údaj Odb. bez DIČ/VAT ID - Místo pobytu/sídlo v ř.č.3 v sekci A3",
-                       }));
+  EXPECT_EQ(st.errors,
+            (Lines{
+                "Neplatný údaj Odb. bez DIČ/VAT ID - Jméno v ř.č.3 v sekci A3",
+                "Neplatný údaj Odb. bez DIČ/VAT ID - Datum nar. v ř.č.3 v sekci A3",
+                "Neplatný údaj Odb. bez DIČ/VAT ID - Místo pobytu/sídlo v ř.č.3 v sekci A3",
+            }));
   EXPECT_EQ(Column(Section::A3), (Lines{"1", "0", "1", "2"}));
 }
 
@@ -442,12 +444,13 @@ TEST(ReleasingWorkbook, ReadsTheSameStatementAndLeavesNoRows) {
         AddRow(a4, {r});  // no key: skipped
         continue;
       }
-      AddRow(a4, {r, "12345679", "DOC-" + std::to_string(r), kDay, r * 1.25, r % 7 == 0 ? "x" : "21",
-                  0, 0, 0, 0, "0", r % 5 == 0 ? "?" : "N"});
+      AddRow(a4, {r, "12345679", "DOC-" + std::to_string(r), kDay, r * 1.25,
+                  r % 7 == 0 ? "x" : "21", 0, 0, 0, 0, "0", r % 5 == 0 ? "?" : "N"});
     }
     TExportWorkSheet& a1 = st.workbook.AddSheet("A1");
     AddRow(a1, {"heading"});
-    for (int r = 1; r <= 5000; ++r) AddRow(a1, {r, "87654326", "FV-" + std::to_string(r), kDay, 10, "4"});
+    for (int r = 1; r <= 5000; ++r)
+      AddRow(a1, {r, "87654326", "FV-" + std::to_string(r), kDay, 10, "4"});
   };
   TStatement kept, released;
   released.release_workbook = true;
@@ -511,9 +514,9 @@ TEST(SectionsAtOnce, SameStatementAsOneAfterAnother) {
           continue;
         }
         const std::string doc = std::string(name) + "-" + std::to_string(r);
-        AddRow(sheet, {r, r % 500 == 0 ? "CZ1" : "CZ12345678", doc, kDay, r % 7 == 0 ? -r : r,
-                       "21", Blank{}, Blank{}, Blank{}, Blank{}, r % 300 == 0 ? "Q" : "",
-                       r % 2 ? "N" : "P"});
+        AddRow(sheet,
+               {r, r % 500 == 0 ? "CZ1" : "CZ12345678", doc, kDay, r % 7 == 0 ? -r : r, "21",
+                Blank{}, Blank{}, Blank{}, Blank{}, r % 300 == 0 ? "Q" : "", r % 2 ? "N" : "P"});
       }
     }
     TExportWorkSheet& a5 = st.workbook.AddSheet("A5");

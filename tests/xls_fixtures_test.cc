@@ -16,7 +16,8 @@ namespace vestrano {
 namespace {
 
 using Grid = std::vector<std::vector<std::string>>;
-const std::filesystem::path kDir = std::filesystem::path(VESTRANO_SOURCE_DIR) / "tests/fixtures/xls";
+const std::filesystem::path kDir =
+    std::filesystem::path(VESTRANO_SOURCE_DIR) / "tests/fixtures/xls";
 
 std::vector<std::byte> ReadFile(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -28,7 +29,8 @@ std::vector<std::byte> ReadFile(const std::filesystem::path& p) {
 
 std::string CellName(std::size_t row, std::size_t col) {
   std::string name;
-  for (std::size_t c = col + 1; c > 0; c = (c - 1) / 26) name.insert(name.begin(), char('A' + (c - 1) % 26));
+  for (std::size_t c = col + 1; c > 0; c = (c - 1) / 26)
+    name.insert(name.begin(), char('A' + (c - 1) % 26));
   return name + std::to_string(row + 1);
 }
 
@@ -48,7 +50,8 @@ void ExpectSheet(const TWorkbook& book, int index, const std::string& name, cons
       const std::string got = c < cells.size() ? cells[c].AsText(book) : "(no cell)";
       const std::string want = c < expected[r].size() ? expected[r][c] : "(no cell)";
       if (got != want) {
-        ADD_FAILURE() << name << "!" << CellName(r, c) << ": expected \"" << want << "\", got \"" << got << "\"";
+        ADD_FAILURE() << name << "!" << CellName(r, c) << ": expected \"" << want << "\", got \""
+                      << got << "\"";
         return;
       }
     }
@@ -93,8 +96,8 @@ TEST(XlsFixtures, XlwtWorkbookIn1904DateSystem) {
   EXPECT_TRUE(book.Date1904);
   Grid data = {{"Ev. číslo", "Datum", "Částka", "Čas"}};
   for (int i = 1; i <= 5; ++i)
-    data.push_back({"FV-00" + std::to_string(i), "2016-01-" + std::to_string(26 + i), std::to_string(1000 * i) + ".5",
-                    "2016-01-31 12:00:00"});
+    data.push_back({"FV-00" + std::to_string(i), "2016-01-" + std::to_string(26 + i),
+                    std::to_string(1000 * i) + ".5", "2016-01-31 12:00:00"});
   data.push_back({"FV-001", "", "12345", "123.45"});
   data.push_back({});
   data.push_back({"Sloučeno", "", ""});
@@ -114,7 +117,8 @@ TEST(XlsFixtures, MergedRangeAfterAnEmbeddedChartIsKept) {
   TWorkbook book;
   xls::Read(book, ReadFile(kDir / "gnumeric-chart-then-merged.xls"), nullptr);
   ASSERT_EQ(book.Sheets.Count(), 1);
-  ExpectSheet(book, 0, "A1", {{"Základ", "10"}, {"Daň", "20"}, {"Celkem", "30"}, {"Za grafem", "", "", ""}});
+  ExpectSheet(book, 0, "A1",
+              {{"Základ", "10"}, {"Daň", "20"}, {"Celkem", "30"}, {"Za grafem", "", "", ""}});
 }
 
 TEST(XlsFixtures, FuzzFindingsLoadOrFailCleanly) {

@@ -574,15 +574,15 @@ class AtOnce {
         data += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"s\"><v>" +
                 std::to_string((r * (s + 1)) % 501) + "</v></c><c r=\"B" + n +
                 "\" t=\"inlineStr\"><is><t>in " + n + "</t></is></c><c r=\"C" + n +
-                "\" t=\"d\"><v>2024-0" + std::to_string(1 + r % 9) + "-1" +
-                std::to_string(r % 10) + (r % 2 ? "T10:30:00" : "") + "</v></c><c r=\"D" + n +
-                "\" t=\"str\"><f>X</f><v>" + n + "</v></c><c r=\"F" + n + "\"><v>" + n +
-                ".25</v></c></row>";
+                "\" t=\"d\"><v>2024-0" + std::to_string(1 + r % 9) + "-1" + std::to_string(r % 10) +
+                (r % 2 ? "T10:30:00" : "") + "</v></c><c r=\"D" + n + "\" t=\"str\"><f>X</f><v>" +
+                n + "</v></c><c r=\"F" + n + "\"><v>" + n + ".25</v></c></row>";
       }
       if (s == 2 && !broken_sheet_data.empty()) data = broken_sheet_data;
       sheets.push_back({"S" + std::to_string(s + 1),
-                        SheetXml(data, "<mergeCells count=\"1\"><mergeCell ref=\"F2:H2\"/>"
-                                       "</mergeCells>")});
+                        SheetXml(data,
+                                 "<mergeCells count=\"1\"><mergeCell ref=\"F2:H2\"/>"
+                                 "</mergeCells>")});
     }
     return MinimalWorkbook(sheets, SharedStringsXml(sst));
   }
@@ -634,8 +634,8 @@ TEST(XlsxAtOnce, ProgressComesFromTheCallersThread) {
 TEST(XlsxAtOnce, TheFirstFailingSheetNamesTheError) {
   struct Case {
     const char* what;
-    std::string sheet3;      // what the third sheet holds instead
-    const char* sst_entry;   // replaces entry 7, which every sheet uses; "" keeps it
+    std::string sheet3;     // what the third sheet holds instead
+    const char* sst_entry;  // replaces entry 7, which every sheet uses; "" keeps it
   };
   const Case cases[] = {
       {"only the last sheet is not well-formed", "<row><c><v>1</v></row>", ""},
@@ -652,7 +652,8 @@ TEST(XlsxAtOnce, TheFirstFailingSheetNamesTheError) {
     }
     const std::string expected = AtOnce::Outcome(p, AtOnce::kOneByOne);
     ASSERT_TRUE(expected.starts_with("error: ")) << expected.substr(0, 100);
-    for (int round = 0; round < 5; ++round) EXPECT_EQ(AtOnce::Outcome(p, AtOnce::kAtOnce), expected);
+    for (int round = 0; round < 5; ++round)
+      EXPECT_EQ(AtOnce::Outcome(p, AtOnce::kAtOnce), expected);
   }
 }
 

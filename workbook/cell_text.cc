@@ -5,6 +5,7 @@
 
 namespace vestrano {
 
+// clang-format off
 const char* CellKindName(CellKind kind) {
   switch (kind) {
     case CellKind::Empty: return "Empty";
@@ -20,6 +21,7 @@ const char* CellKindName(CellKind kind) {
   }
   return "Empty";
 }
+// clang-format on
 
 namespace {
 // Days since 1899-12-30 to a Gregorian date (Hinnant's civil_from_days).
@@ -45,11 +47,13 @@ std::string DateTimeText(double value, DateTextKind kind, bool elapsed_hours) {
   if (kind == DateTextKind::DateOnly) shown = std::trunc(value);
   if (kind == DateTextKind::TimeOnly && !elapsed_hours) shown = value - std::trunc(value);
   if (shown == 0) {
+    // clang-format off
     switch (kind) {
       case DateTextKind::DateOnly: return "0000-00-00";
       case DateTextKind::TimeOnly: return "00:00:00";
       case DateTextKind::DateAndTime: return "0000-00-00 00:00:00";
     }
+    // clang-format on
   }
   // A serial outside the years 1 to 9999 (or not a number) has no date text: show the number.
   if (!(shown >= kFirstSerial && shown < kLastSerial + 1)) return GeneralNumberText(value);
@@ -90,7 +94,9 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-bool Has(std::string_view s, std::string_view what) { return s.find(what) != std::string_view::npos; }
+bool Has(std::string_view s, std::string_view what) {
+  return s.find(what) != std::string_view::npos;
+}
 }  // namespace
 
 CellKind ClassifyNumberFormat(std::string_view code, int builtin_id) {
@@ -136,6 +142,7 @@ DateTextKind ClassifyDateText(std::string_view code, int builtin_id, bool* elaps
   return DateTextKind::DateAndTime;
 }
 
+// clang-format off
 std::optional<std::string> BuiltinFormatCode(int id) {
   switch (id) {
     case 0: return std::string("General");
@@ -169,5 +176,6 @@ std::optional<std::string> BuiltinFormatCode(int id) {
     default: return std::nullopt;
   }
 }
+// clang-format on
 
 }  // namespace vestrano

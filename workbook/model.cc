@@ -17,15 +17,19 @@ std::string_view TExportCell::FormatCode(const TWorkbook& book) const {
 
 std::string TExportCell::AsText(const TWorkbook& book) const {
   switch (kind_) {
-    case CellKind::Empty: return {};
-    case CellKind::String: return book.String(u_.string);
-    case CellKind::Boolean: return (u_.number > 1e-12 || u_.number < -1e-12) ? "1" : "0";
+    case CellKind::Empty:
+      return {};
+    case CellKind::String:
+      return book.String(u_.string);
+    case CellKind::Boolean:
+      return (u_.number > 1e-12 || u_.number < -1e-12) ? "1" : "0";
     case CellKind::DateTime:
     case CellKind::Time: {
       const NumberFormat& f = book.Format(format_);
       return DateTimeText(u_.number, f.date_kind, f.elapsed_hours);
     }
-    default: return GeneralNumberText(u_.number);
+    default:
+      return GeneralNumberText(u_.number);
   }
 }
 
@@ -86,9 +90,11 @@ TExportRow& TExportWorkSheet::TouchRow(int row) {
 }
 
 TExportCell& TExportWorkSheet::FindCreateCell(int column, int row, CellKind kind) {
-  if (row < 0 || column < 0) throw EWorkbookError("TExportWorkSheet.FindCreateCell: invalid parameters");
+  if (row < 0 || column < 0)
+    throw EWorkbookError("TExportWorkSheet.FindCreateCell: invalid parameters");
   TExportRow& r = TouchRow(row);
-  if (column >= r.Cells.Count()) book_->Charge(static_cast<std::uint64_t>(column - r.Cells.Count() + 1));
+  if (column >= r.Cells.Count())
+    book_->Charge(static_cast<std::uint64_t>(column - r.Cells.Count() + 1));
   return r.FindCreateCell(column, kind);
 }
 

@@ -21,7 +21,7 @@ class TWorkbook;
 // A number format as interned by the workbook. Index 0 is always the empty (General) code.
 struct NumberFormat {
   std::string code;
-  int builtin_id = -1;  // the built-in id the code came from, -1 for a custom code
+  int builtin_id = -1;               // the built-in id the code came from, -1 for a custom code
   CellKind kind = CellKind::Number;  // kind of a cell created from a number with this format
   DateTextKind date_kind = DateTextKind::DateAndTime;
   bool elapsed_hours = false;  // "[h]" in the code: a time shows the whole value
@@ -31,7 +31,9 @@ class TExportCell {
  public:
   CellKind Kind() const { return kind_; }
   // Value of a number, boolean or date-time cell (for date-times already shifted to 1899-12-30).
-  double Value() const { return kind_ == CellKind::String || kind_ == CellKind::Empty ? 0 : u_.number; }
+  double Value() const {
+    return kind_ == CellKind::String || kind_ == CellKind::Empty ? 0 : u_.number;
+  }
   std::uint32_t StringIndex() const { return kind_ == CellKind::String ? u_.string : 0; }
   std::uint32_t FormatIndex() const { return format_; }
   std::string_view FormatCode(const TWorkbook& book) const;
@@ -41,7 +43,9 @@ class TExportCell {
   std::string DayText(const TWorkbook& book) const;
 
   // Writers, used by the readers through TWorkbook (which knows the format table and Date1904).
-  void SetEmpty(std::uint32_t format = 0) { kind_ = CellKind::Empty, u_.number = 0, format_ = format; }
+  void SetEmpty(std::uint32_t format = 0) {
+    kind_ = CellKind::Empty, u_.number = 0, format_ = format;
+  }
   void SetString(std::uint32_t string_index, std::uint32_t format = 0) {
     kind_ = CellKind::String, u_.string = string_index, format_ = format;
   }

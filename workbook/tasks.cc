@@ -12,7 +12,8 @@
 namespace vestrano {
 
 int ThreadsOrCores(int setting) {
-  return setting > 0 ? setting : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return setting > 0 ? setting
+                     : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 bool RunTasks(std::size_t count, int threads,

@@ -10,7 +10,9 @@ Bytes& Bytes::U8(std::uint8_t v) {
   return *this;
 }
 Bytes& Bytes::U16(std::uint16_t v) { return U8(v & 0xFF).U8(static_cast<std::uint8_t>(v >> 8)); }
-Bytes& Bytes::U32(std::uint32_t v) { return U16(v & 0xFFFF).U16(static_cast<std::uint16_t>(v >> 16)); }
+Bytes& Bytes::U32(std::uint32_t v) {
+  return U16(v & 0xFFFF).U16(static_cast<std::uint16_t>(v >> 16));
+}
 Bytes& Bytes::F64(double v) {
   const auto bits = std::bit_cast<std::uint64_t>(v);
   return U32(static_cast<std::uint32_t>(bits)).U32(static_cast<std::uint32_t>(bits >> 32));
@@ -30,11 +32,16 @@ std::u16string Utf16(std::string_view s) {
     const auto c = static_cast<unsigned char>(s[i]);
     char32_t cp;
     int n;
-    if (c < 0x80) cp = c, n = 1;
-    else if (c < 0xE0) cp = c & 0x1F, n = 2;
-    else if (c < 0xF0) cp = c & 0x0F, n = 3;
-    else cp = c & 0x07, n = 4;
-    for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0x3F);
+    if (c < 0x80)
+      cp = c, n = 1;
+    else if (c < 0xE0)
+      cp = c & 0x1F, n = 2;
+    else if (c < 0xF0)
+      cp = c & 0x0F, n = 3;
+    else
+      cp = c & 0x07, n = 4;
+    for (int k = 1; k < n; ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0x3F);
     i += static_cast<std::size_t>(n);
     if (cp >= 0x10000) {
       cp -= 0x10000;
@@ -106,7 +113,8 @@ BiffWriter& BiffWriter::Xf(std::uint16_t format_index) {
   return Record(224, std::move(b));
 }
 
-BiffWriter& BiffWriter::Sst(std::uint32_t unique_count, const std::vector<std::vector<std::byte>>& parts) {
+BiffWriter& BiffWriter::Sst(std::uint32_t unique_count,
+                            const std::vector<std::vector<std::byte>>& parts) {
   Bytes first;
   first.U32(unique_count).U32(unique_count);
   if (!parts.empty()) first.Raw(parts[0]);
@@ -115,7 +123,8 @@ BiffWriter& BiffWriter::Sst(std::uint32_t unique_count, const std::vector<std::v
   return *this;
 }
 
-BiffWriter& BiffWriter::Globals(const std::vector<std::string>& sheets, const std::vector<std::uint16_t>& xfs,
+BiffWriter& BiffWriter::Globals(const std::vector<std::string>& sheets,
+                                const std::vector<std::uint16_t>& xfs,
                                 const std::vector<std::string>& strings) {
   Bof(5);
   for (std::uint16_t f : xfs) Xf(f);
@@ -131,13 +140,19 @@ BiffWriter& BiffWriter::Globals(const std::vector<std::string>& sheets, const st
 namespace {
 Bytes Cell(int row, int col, int xf) {
   Bytes b;
-  b.U16(static_cast<std::uint16_t>(row)).U16(static_cast<std::uint16_t>(col)).U16(static_cast<std::uint16_t>(xf));
+  b.U16(static_cast<std::uint16_t>(row))
+      .U16(static_cast<std::uint16_t>(col))
+      .U16(static_cast<std::uint16_t>(xf));
   return b;
 }
 }  // namespace
 
-BiffWriter& BiffWriter::Number(int row, int col, int xf, double v) { return Record(515, Cell(row, col, xf).F64(v)); }
-BiffWriter& BiffWriter::Rk(int row, int col, int xf, std::uint32_t rk) { return Record(638, Cell(row, col, xf).U32(rk)); }
+BiffWriter& BiffWriter::Number(int row, int col, int xf, double v) {
+  return Record(515, Cell(row, col, xf).F64(v));
+}
+BiffWriter& BiffWriter::Rk(int row, int col, int xf, std::uint32_t rk) {
+  return Record(638, Cell(row, col, xf).U32(rk));
+}
 BiffWriter& BiffWriter::Blank(int row, int col, int xf) { return Record(513, Cell(row, col, xf)); }
 BiffWriter& BiffWriter::Label(int row, int col, std::string_view text, int xf) {
   return Record(516, Cell(row, col, xf).Str(text));
@@ -173,10 +188,11 @@ std::vector<std::byte> FormulaSpecial(std::uint8_t kind, std::uint8_t value) {
 
 namespace {
 
-constexpr std::uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSect = 0xFFFFFFFD, kDifSect = 0xFFFFFFFC;
+constexpr std::uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSect = 0xFFFFFFFD,
+                        kDifSect = 0xFFFFFFFC;
 
-void PutDirEntry(Bytes& d, std::u16string_view name, std::uint8_t type, std::uint32_t right, std::uint32_t child,
-                 std::uint32_t start, std::uint32_t size) {
+void PutDirEntry(Bytes& d, std::u16string_view name, std::uint8_t type, std::uint32_t right,
+                 std::uint32_t child, std::uint32_t start, std::uint32_t size) {
   const std::size_t begin = d.Size();
   for (char16_t c : name) d.U16(c);
   d.U16(0);
@@ -189,11 +205,12 @@ void PutDirEntry(Bytes& d, std::u16string_view name, std::uint8_t type, std::uin
 
 }  // namespace
 
-std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std::vector<std::byte>>>& streams,
-                                    int version) {
+std::vector<std::byte> CompoundFile(
+    const std::vector<std::pair<std::string, std::vector<std::byte>>>& streams, int version) {
   const std::size_t kSector = version == 4 ? 4096 : 512, per = kSector / 4;
   auto SectorsFor = [&](std::size_t bytes) { return (bytes + kSector - 1) / kSector; };
-  // Small streams live in the mini stream (64-byte mini sectors), large ones in sectors of their own.
+  // Small streams live in the mini stream (64-byte mini sectors), large ones in sectors of their
+  // own.
   std::vector<std::byte> mini;
   std::vector<std::uint32_t> minifat;
   std::vector<std::uint32_t> start(streams.size());
@@ -234,7 +251,8 @@ std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std
 
   std::vector<std::uint32_t> fat(fat_sectors * per, kFree);
   auto chain = [&](std::size_t first, std::size_t n) {
-    for (std::size_t k = 0; k < n; ++k) fat[first + k] = k + 1 < n ? static_cast<std::uint32_t>(first + k + 1) : kEnd;
+    for (std::size_t k = 0; k < n; ++k)
+      fat[first + k] = k + 1 < n ? static_cast<std::uint32_t>(first + k + 1) : kEnd;
   };
   for (std::size_t i = 0; i < streams.size(); ++i)
     if (streams[i].second.size() >= 4096) chain(start[i], SectorsFor(streams[i].second.size()));
@@ -246,15 +264,26 @@ std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std
 
   Bytes out;
   out.Raw(std::vector<std::byte>{std::byte{0xD0}, std::byte{0xCF}, std::byte{0x11}, std::byte{0xE0},
-                                 std::byte{0xA1}, std::byte{0xB1}, std::byte{0x1A}, std::byte{0xE1}});
+                                 std::byte{0xA1}, std::byte{0xB1}, std::byte{0x1A},
+                                 std::byte{0xE1}});
   for (int i = 0; i < 16; ++i) out.U8(0);
-  out.U16(0x003E).U16(static_cast<std::uint16_t>(version)).U16(0xFFFE).U16(version == 4 ? 12 : 9).U16(6);
+  out.U16(0x003E)
+      .U16(static_cast<std::uint16_t>(version))
+      .U16(0xFFFE)
+      .U16(version == 4 ? 12 : 9)
+      .U16(6);
   for (int i = 0; i < 6; ++i) out.U8(0);
-  out.U32(version == 4 ? static_cast<std::uint32_t>(dir_sectors) : 0).U32(static_cast<std::uint32_t>(fat_sectors)).U32(static_cast<std::uint32_t>(dir_start)).U32(0);
+  out.U32(version == 4 ? static_cast<std::uint32_t>(dir_sectors) : 0)
+      .U32(static_cast<std::uint32_t>(fat_sectors))
+      .U32(static_cast<std::uint32_t>(dir_start))
+      .U32(0);
   out.U32(4096);
-  out.U32(minifat_sectors ? static_cast<std::uint32_t>(minifat_start) : kEnd).U32(static_cast<std::uint32_t>(minifat_sectors));
-  out.U32(difat_sectors ? static_cast<std::uint32_t>(difat_start) : kEnd).U32(static_cast<std::uint32_t>(difat_sectors));
-  for (std::size_t k = 0; k < 109; ++k) out.U32(k < fat_sectors ? static_cast<std::uint32_t>(fat_start + k) : kFree);
+  out.U32(minifat_sectors ? static_cast<std::uint32_t>(minifat_start) : kEnd)
+      .U32(static_cast<std::uint32_t>(minifat_sectors));
+  out.U32(difat_sectors ? static_cast<std::uint32_t>(difat_start) : kEnd)
+      .U32(static_cast<std::uint32_t>(difat_sectors));
+  for (std::size_t k = 0; k < 109; ++k)
+    out.U32(k < fat_sectors ? static_cast<std::uint32_t>(fat_start + k) : kFree);
 
   auto pad = [&] {
     while (out.Size() % kSector) out.U8(0);
@@ -271,13 +300,16 @@ std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std
   pad();
   const std::size_t dir_begin = out.Size();
   PutDirEntry(out, u"Root Entry", 5, kFree, streams.empty() ? kFree : 1,
-              mini.empty() ? kEnd : static_cast<std::uint32_t>(mini_start), static_cast<std::uint32_t>(mini.size()));
+              mini.empty() ? kEnd : static_cast<std::uint32_t>(mini_start),
+              static_cast<std::uint32_t>(mini.size()));
   for (std::size_t i = 0; i < streams.size(); ++i) {
     const std::u16string name = Utf16(streams[i].first);
     const std::uint32_t right = i + 1 < streams.size() ? static_cast<std::uint32_t>(i + 2) : kFree;
-    PutDirEntry(out, name, 2, right, kFree, start[i], static_cast<std::uint32_t>(streams[i].second.size()));
+    PutDirEntry(out, name, 2, right, kFree, start[i],
+                static_cast<std::uint32_t>(streams[i].second.size()));
   }
-  while (out.Size() < dir_begin + dir_sectors * kSector) PutDirEntry(out, u"", 0, kFree, kFree, kEnd, 0);
+  while (out.Size() < dir_begin + dir_sectors * kSector)
+    PutDirEntry(out, u"", 0, kFree, kFree, kEnd, 0);
   for (std::uint32_t v : fat) out.U32(v);
   for (std::size_t d = 0; d < difat_sectors; ++d) {
     for (std::size_t k = 0; k + 1 < per; ++k) {

@@ -54,7 +54,8 @@ class BiffWriter {
   // each further part becomes a CONTINUE record. Build parts with Bytes::Str and Chars.
   BiffWriter& Sst(std::uint32_t unique_count, const std::vector<std::vector<std::byte>>& parts);
   // Globals with the given sheet names, XFs (format index each) and shared strings in one SST.
-  BiffWriter& Globals(const std::vector<std::string>& sheets, const std::vector<std::uint16_t>& xfs = {0},
+  BiffWriter& Globals(const std::vector<std::string>& sheets,
+                      const std::vector<std::uint16_t>& xfs = {0},
                       const std::vector<std::string>& strings = {});
 
   // Worksheet cells.
@@ -78,12 +79,13 @@ class BiffWriter {
 
 // Cached FORMULA results.
 std::vector<std::byte> FormulaNumber(double v);
-std::vector<std::byte> FormulaSpecial(std::uint8_t kind, std::uint8_t value = 0);  // 0 string, 1 bool, 2 error, 3 empty
+std::vector<std::byte> FormulaSpecial(
+    std::uint8_t kind, std::uint8_t value = 0);  // 0 string, 1 bool, 2 error, 3 empty
 
 // A compound file holding the named streams at the top level: version 3 (512-byte sectors) or
 // version 4 (4096-byte sectors).
-std::vector<std::byte> CompoundFile(const std::vector<std::pair<std::string, std::vector<std::byte>>>& streams,
-                                    int version = 3);
+std::vector<std::byte> CompoundFile(
+    const std::vector<std::pair<std::string, std::vector<std::byte>>>& streams, int version = 3);
 // A compound file with one stream "Workbook".
 std::vector<std::byte> XlsFile(const std::vector<std::byte>& workbook_stream);
 

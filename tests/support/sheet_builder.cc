@@ -60,11 +60,12 @@ const std::vector<std::string>& MissingFilerErrors() {
 void AddSoundFiler(TWorkbook& book) {
   // Rows 2 … 6 of the header: a regular statement for January 2016, filed today.
   AddLabelledSheet(book, "Hlavička", {"B", 2016, Blank{}, 1});
-  AddLabelledSheet(book, "Subjekt",
-                   {"P", kFilerDic, "451", "Filer s.r.o.", Blank{}, Blank{}, Blank{}, "Praha",
-                    "Dlouhá", "3", "12", "11000", "ČESKÁ REPUBLIKA", Blank{}, Blank{}, Blank{},
-                    Blank{}, Blank{}, Blank{}, Blank{}, Blank{}, "Jana", "Nováková",
-                    "jednatelka"});
+  AddLabelledSheet(
+      book, "Subjekt",
+      {"P",     kFilerDic,  "451",       "Filer s.r.o.", Blank{}, Blank{},           Blank{},
+       "Praha", "Dlouhá",   "3",         "12",           "11000", "ČESKÁ REPUBLIKA", Blank{},
+       Blank{}, Blank{},    Blank{},     Blank{},        Blank{}, Blank{},           Blank{},
+       "Jana",  "Nováková", "jednatelka"});
 }
 
 void ImportInMemory(TStatement& st) {

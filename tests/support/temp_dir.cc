@@ -8,8 +8,7 @@
 namespace vestrano::test {
 
 TempDir::TempDir(const std::string& prefix) {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

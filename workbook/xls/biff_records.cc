@@ -16,15 +16,17 @@ bool RecordIterator::Next(Record& record) {
       pos_ = stream_.size();
       return false;
     }
-    throw EWorkbookFileError(std::string(kNotXlsMessage) + " The Workbook stream ends inside a record header at offset " +
+    throw EWorkbookFileError(std::string(kNotXlsMessage) +
+                             " The Workbook stream ends inside a record header at offset " +
                              std::to_string(pos_) + ".");
   }
   ByteReader r(stream_.subspan(pos_, 4));
   record.type = r.U16();
   const std::uint16_t len = r.U16();
   if (stream_.size() - pos_ - 4 < len)
-    throw EWorkbookFileError(std::string(kNotXlsMessage) + " The record of type " + std::to_string(record.type) +
-                             " at offset " + std::to_string(pos_) + " runs past the end of the Workbook stream.");
+    throw EWorkbookFileError(std::string(kNotXlsMessage) + " The record of type " +
+                             std::to_string(record.type) + " at offset " + std::to_string(pos_) +
+                             " runs past the end of the Workbook stream.");
   record.offset = pos_;
   record.data = stream_.subspan(pos_ + 4, len);
   pos_ += 4 + std::size_t{len};
@@ -45,7 +47,8 @@ void RecordIterator::TakeContinues(std::vector<std::span<const std::byte>>& part
 
 EWorkbookFileError DamagedRecord(const char* name, const Record& record, const std::string& what) {
   return EWorkbookFileError(std::string(kNotXlsMessage) + " The " + name + " record at offset " +
-                            std::to_string(record.offset) + " of the Workbook stream " + what + ".");
+                            std::to_string(record.offset) + " of the Workbook stream " + what +
+                            ".");
 }
 
 void Utf16ToUtf8::Unit(char16_t u) {
@@ -114,7 +117,8 @@ void ReadChars(ByteReader& r, std::size_t count, bool wide, std::string& out) {
 std::string ReadRecordString(ByteReader& r, int count_size) {
   const std::size_t count = count_size == 1 ? r.U8() : r.U16();
   std::string out;
-  if (count == 0 && r.AtEnd()) return out;  // some writers leave out the option byte of an empty string
+  if (count == 0 && r.AtEnd())
+    return out;  // some writers leave out the option byte of an empty string
   const std::uint8_t options = r.U8();
   std::size_t runs = 0, ext = 0;
   if (options & 0x08) runs = r.U16();
@@ -126,7 +130,8 @@ std::string ReadRecordString(ByteReader& r, int count_size) {
   return out;
 }
 
-ContinuedReader::ContinuedReader(std::span<const std::span<const std::byte>> parts) : parts_(parts) {}
+ContinuedReader::ContinuedReader(std::span<const std::span<const std::byte>> parts)
+    : parts_(parts) {}
 
 bool ContinuedReader::NextPart() {
   while (part_ < parts_.size() && pos_ >= parts_[part_].size()) {

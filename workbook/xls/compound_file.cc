@@ -13,7 +13,8 @@ namespace vestrano::xls {
 
 namespace {
 
-constexpr std::array<unsigned char, 8> kSignature = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr std::array<unsigned char, 8> kSignature = {0xD0, 0xCF, 0x11, 0xE0,
+                                                     0xA1, 0xB1, 0x1A, 0xE1};
 constexpr std::size_t kHeaderSize = 512;
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
@@ -51,7 +52,8 @@ class CompoundFile {
     while (!stack.empty()) {
       const std::uint32_t id = stack.back();
       stack.pop_back();
-      if (id >= dir_.size()) throw DamagedCompoundFile("directory entry " + Num(id) + " does not exist");
+      if (id >= dir_.size())
+        throw DamagedCompoundFile("directory entry " + Num(id) + " does not exist");
       if (seen[id]) throw DamagedCompoundFile("the directory tree loops at entry " + Num(id));
       seen[id] = true;
       const DirEntry& e = dir_[id];
@@ -68,13 +70,16 @@ class CompoundFile {
     if (e.size < kMiniStreamCutoff) {
       const std::vector<std::byte> mini = MiniStream();
       const std::vector<std::uint32_t> minifat = MiniFat();
-      const std::size_t n = static_cast<std::size_t>((e.size + kMiniSectorSize - 1) / kMiniSectorSize);
-      const auto chain = Chain(e.start, minifat, n, "the mini stream chain", (mini.size() + kMiniSectorSize - 1) / kMiniSectorSize);
+      const std::size_t n =
+          static_cast<std::size_t>((e.size + kMiniSectorSize - 1) / kMiniSectorSize);
+      const auto chain = Chain(e.start, minifat, n, "the mini stream chain",
+                               (mini.size() + kMiniSectorSize - 1) / kMiniSectorSize);
       out.owned.reserve(static_cast<std::size_t>(e.size));
       for (std::uint32_t s : chain) {
         const std::size_t at = static_cast<std::size_t>(s) * kMiniSectorSize;
         const std::size_t len = std::min<std::size_t>(kMiniSectorSize, e.size - out.owned.size());
-        if (at + len > mini.size()) throw DamagedCompoundFile("a small stream runs past the end of the mini stream");
+        if (at + len > mini.size())
+          throw DamagedCompoundFile("a small stream runs past the end of the mini stream");
         out.owned.insert(out.owned.end(), mini.begin() + static_cast<std::ptrdiff_t>(at),
                          mini.begin() + static_cast<std::ptrdiff_t>(at + len));
       }
@@ -126,15 +131,16 @@ class CompoundFile {
 
   std::span<const std::byte> Sector(std::uint32_t id, const char* what) const {
     if (id >= sector_count_)
-      throw DamagedCompoundFile(std::string(what) + " names sector " + Num(id) + " past the end of the file");
+      throw DamagedCompoundFile(std::string(what) + " names sector " + Num(id) +
+                                " past the end of the file");
     const std::size_t at = (static_cast<std::size_t>(id) + 1) * sector_size_;
     return file_.subspan(at, std::min(sector_size_, file_.size() - at));
   }
 
   void ReadFat() {
     if (fat_sector_count_ > sector_count_)
-      throw DamagedCompoundFile("it declares " + Num(fat_sector_count_) + " FAT sectors in a file of " +
-                                Num(sector_count_) + " sectors");
+      throw DamagedCompoundFile("it declares " + Num(fat_sector_count_) +
+                                " FAT sectors in a file of " + Num(sector_count_) + " sectors");
     std::vector<std::uint32_t> fat_sectors;
     fat_sectors.reserve(fat_sector_count_);
     for (std::uint32_t id : header_difat_) {
@@ -144,12 +150,14 @@ class CompoundFile {
     // Further FAT sector numbers live in a chain of DIFAT sectors, each ending with the next one.
     std::uint32_t difat = first_difat_sector_;
     std::vector<bool> seen(sector_count_);
-    for (std::uint32_t n = 0; fat_sectors.size() < fat_sector_count_ && n < difat_sector_count_; ++n) {
+    for (std::uint32_t n = 0; fat_sectors.size() < fat_sector_count_ && n < difat_sector_count_;
+         ++n) {
       if (difat == kEndOfChain || difat == kFreeSector) break;
       auto bytes = Sector(difat, "the DIFAT chain");
       if (seen[difat]) throw DamagedCompoundFile("the DIFAT chain loops at sector " + Num(difat));
       seen[difat] = true;
-      if (bytes.size() < sector_size_) throw DamagedCompoundFile("DIFAT sector " + Num(difat) + " is cut short");
+      if (bytes.size() < sector_size_)
+        throw DamagedCompoundFile("DIFAT sector " + Num(difat) + " is cut short");
       ByteReader r(bytes);
       for (std::size_t i = 0; i + 1 < sector_size_ / 4; ++i) {
         const std::uint32_t id = r.U32();
@@ -161,13 +169,15 @@ class CompoundFile {
     fat_.reserve(fat_sectors.size() * per);
     for (std::uint32_t id : fat_sectors) {
       ByteReader r(Sector(id, "the FAT sector list"));
-      for (std::size_t i = 0; i < per; ++i) fat_.push_back(r.Remaining() >= 4 ? r.U32() : kFreeSector);
+      for (std::size_t i = 0; i < per; ++i)
+        fat_.push_back(r.Remaining() >= 4 ? r.U32() : kFreeSector);
     }
   }
 
   // Follows a sector chain for want sectors, each below limit; detects loops and early ends.
-  static std::vector<std::uint32_t> Chain(std::uint32_t start, const std::vector<std::uint32_t>& table,
-                                          std::size_t want, const char* what, std::size_t limit) {
+  static std::vector<std::uint32_t> Chain(std::uint32_t start,
+                                          const std::vector<std::uint32_t>& table, std::size_t want,
+                                          const char* what, std::size_t limit) {
     std::vector<std::uint32_t> chain;
     if (want > limit) throw DamagedCompoundFile(std::string(what) + " is longer than the file");
     chain.reserve(want);
@@ -176,7 +186,8 @@ class CompoundFile {
     while (chain.size() < want) {
       if (id == kEndOfChain) throw DamagedCompoundFile(std::string(what) + " ends early");
       if (id >= table.size() || id >= limit)
-        throw DamagedCompoundFile(std::string(what) + " names sector " + Num(id) + " that does not exist");
+        throw DamagedCompoundFile(std::string(what) + " names sector " + Num(id) +
+                                  " that does not exist");
       if (seen[id]) throw DamagedCompoundFile(std::string(what) + " loops at sector " + Num(id));
       seen[id] = true;
       chain.push_back(id);
@@ -191,7 +202,8 @@ class CompoundFile {
     std::vector<bool> seen(sector_count_);
     for (std::uint32_t id = start; id != kEndOfChain;) {
       if (id >= fat_.size() || id >= sector_count_)
-        throw DamagedCompoundFile(std::string(what) + " names sector " + Num(id) + " that does not exist");
+        throw DamagedCompoundFile(std::string(what) + " names sector " + Num(id) +
+                                  " that does not exist");
       if (seen[id]) throw DamagedCompoundFile(std::string(what) + " loops at sector " + Num(id));
       seen[id] = true;
       chain.push_back(id);
@@ -204,11 +216,13 @@ class CompoundFile {
   // is set to the bytes in the file and nothing is copied.
   std::vector<std::byte> RegularStream(std::uint32_t start, std::uint64_t size, const char* what,
                                        std::span<const std::byte>* view) const {
-    if (size > file_.size()) throw DamagedCompoundFile(std::string(what) + " is larger than the file");
+    if (size > file_.size())
+      throw DamagedCompoundFile(std::string(what) + " is larger than the file");
     const std::size_t n = static_cast<std::size_t>((size + sector_size_ - 1) / sector_size_);
     const auto chain = Chain(start, fat_, n, what, sector_count_);
     bool contiguous = true;
-    for (std::size_t i = 1; i < chain.size() && contiguous; ++i) contiguous = chain[i] == chain[0] + i;
+    for (std::size_t i = 1; i < chain.size() && contiguous; ++i)
+      contiguous = chain[i] == chain[0] + i;
     const std::size_t first = (static_cast<std::size_t>(chain[0]) + 1) * sector_size_;
     if (contiguous && first + size <= file_.size()) {
       *view = file_.subspan(first, static_cast<std::size_t>(size));
@@ -265,8 +279,10 @@ class CompoundFile {
   }
 
   std::vector<std::uint32_t> MiniFat() const {
-    if (minifat_sector_count_ > sector_count_) throw DamagedCompoundFile("the mini FAT is longer than the file");
-    const auto chain = Chain(first_minifat_sector_, fat_, minifat_sector_count_, "the mini FAT chain", sector_count_);
+    if (minifat_sector_count_ > sector_count_)
+      throw DamagedCompoundFile("the mini FAT is longer than the file");
+    const auto chain = Chain(first_minifat_sector_, fat_, minifat_sector_count_,
+                             "the mini FAT chain", sector_count_);
     std::vector<std::uint32_t> out;
     out.reserve(chain.size() * (sector_size_ / 4));
     for (std::uint32_t s : chain) {

@@ -17,8 +17,8 @@ inline constexpr const char* kEncryptedMessage =
 
 // A damaged compound file: the fixed message first, then what is wrong.
 inline EWorkbookFileError DamagedCompoundFile(const std::string& detail) {
-  return EWorkbookFileError(std::string(kNotXlsMessage) + " The compound file is damaged: " +
-                            detail + ".");
+  return EWorkbookFileError(std::string(kNotXlsMessage) +
+                            " The compound file is damaged: " + detail + ".");
 }
 
 }  // namespace vestrano::xls

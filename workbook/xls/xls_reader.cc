@@ -129,7 +129,8 @@ class Reader {
     for (std::size_t i = 0; i < n; ++i) {
       const std::uint16_t xf = r.U16();
       const double v = RkValue(r.U32());
-      if (TExportCell* c = Place({row, Column(rec, first + i), xf})) book_.SetNumber(*c, v, XfFormat(xf));
+      if (TExportCell* c = Place({row, Column(rec, first + i), xf}))
+        book_.SetNumber(*c, v, XfFormat(xf));
     }
   }
   void OnMulBlank(const Record& rec, ByteReader& r) {
@@ -241,11 +242,12 @@ class Reader {
       if (chars > r.Remaining() / 2) throw EShortData();
       r.Skip(std::size_t{chars} * 2);
     };
-    if (flags & 0x10) skip_string();  // display name
-    if (flags & 0x80) skip_string();  // target frame
+    if (flags & 0x10) skip_string();                 // display name
+    if (flags & 0x80) skip_string();                 // target frame
     if (!(flags & 0x01) || (flags & 0x100)) return;  // no moniker, or one saved as a string
-    static constexpr std::array<std::uint8_t, 16> kUrlMoniker = {0xE0, 0xC9, 0xEA, 0x79, 0xF9, 0xBA, 0xCE, 0x11,
-                                                                 0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B};
+    static constexpr std::array<std::uint8_t, 16> kUrlMoniker = {0xE0, 0xC9, 0xEA, 0x79, 0xF9, 0xBA,
+                                                                 0xCE, 0x11, 0x8C, 0x82, 0x00, 0xAA,
+                                                                 0x00, 0x4B, 0xA9, 0x0B};
     const auto clsid = r.Bytes(16);
     for (std::size_t i = 0; i < 16; ++i)
       if (static_cast<std::uint8_t>(clsid[i]) != kUrlMoniker[i]) return;
@@ -277,15 +279,17 @@ class Reader {
 
   int Column(const Record& rec, std::size_t col) const {
     if (col >= kMaxColumns)
-      throw DamagedRecord(current_name_, rec,
-                          "names column " + std::to_string(col + 1) + ", past the 256 columns of a worksheet");
+      throw DamagedRecord(
+          current_name_, rec,
+          "names column " + std::to_string(col + 1) + ", past the 256 columns of a worksheet");
     return static_cast<int>(col);
   }
 
   TExportRow& Row(std::uint16_t row) {
     if (row != last_row_) {
       // A new row starts with room for as many cells as the row before it, which fits a table.
-      if (const TExportRow* prev = sheet_->Rows.Find(last_row_)) row_hint_ = prev->Cells.All().size();
+      if (const TExportRow* prev = sheet_->Rows.Find(last_row_))
+        row_hint_ = prev->Cells.All().size();
       last_row_ = row;
     }
     return sheet_->TouchRow(row);
@@ -456,7 +460,8 @@ bool Reader::ReadSheet(int index) {
   last_row_ = -1;
   row_hint_ = 0;
   pending_string_ = false;
-  sheet_text_ = "Worksheet " + std::to_string(index + 1) + "/" + std::to_string(book_.Sheets.Count());
+  sheet_text_ =
+      "Worksheet " + std::to_string(index + 1) + "/" + std::to_string(book_.Sheets.Count());
   if (!sheet_->Name.empty()) sheet_text_ += ": " + sheet_->Name;
   Report(sheet_text_);
   Record rec;
@@ -464,7 +469,8 @@ bool Reader::ReadSheet(int index) {
     if (!it_.Next(rec)) return false;
     if (rec.type == kBof && rec.data.size() >= 4 &&
         static_cast<std::uint16_t>(static_cast<std::uint8_t>(rec.data[2]) |
-                                   (static_cast<std::uint8_t>(rec.data[3]) << 8)) == kWorksheetSubstream)
+                                   (static_cast<std::uint8_t>(rec.data[3]) << 8)) ==
+            kWorksheetSubstream)
       break;
   }
   std::uint32_t next_report = cell_records_ + kProgressEvery;

@@ -1,7 +1,7 @@
 #pragma once
 // The reading functions of the package, one per part kind, and what they hand each other.
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -116,7 +116,10 @@ struct SheetContext {
   SheetContext(const ZipPackage& package, TWorkbook& book,
                const std::vector<std::uint32_t>& xf_formats, SharedStrings& strings,
                std::atomic<std::uint64_t>& structure_work)
-      : package(package), book(book), xf_formats(xf_formats), strings(strings),
+      : package(package),
+        book(book),
+        xf_formats(xf_formats),
+        strings(strings),
         structure_work(structure_work) {}
   const ZipPackage& package;
   TWorkbook& book;

@@ -314,8 +314,9 @@ void SheetReader::ReadCell(bool preserve) {
       bool has_time = false;
       if (has_v && ParseIsoDateTime(v_, serial, has_time)) {
         const std::uint32_t f = book_.Format(format).kind == CellKind::DateTime ? format
-                                : ctx_.book_lock ? (has_time ? ctx_.date_time_format : ctx_.date_format)
-                                                 : book_.BuiltinFormat(has_time ? 22 : 14);
+                                : ctx_.book_lock
+                                    ? (has_time ? ctx_.date_time_format : ctx_.date_format)
+                                    : book_.BuiltinFormat(has_time ? 22 : 14);
         book_.SetDateTime(cell, serial, f);
       } else if (has_v) {
         // Not a date we can read: keep the text rather than lose it.

@@ -130,8 +130,7 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
     }
     if (current == n) current = left == n ? n - 1 : left;
     progress->Progress(
-        SheetProgressText(current, n,
-                          job.book.Sheets.Items(static_cast<int>(current)).Name),
+        SheetProgressText(current, n, job.book.Sheets.Items(static_cast<int>(current)).Name),
         std::clamp(done / static_cast<double>(n), 0.0, 1.0));
   };
 
