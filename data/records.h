@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,16 @@ template <> std::span<const FieldDef<tDataB1>> Fields<tDataB1>();
 template <> std::span<const FieldDef<tDataB2>> Fields<tDataB2>();
 template <> std::span<const FieldDef<tDataB3>> Fields<tDataB3>();
 // clang-format on
+
+// The position in a field table (of a record or of a fixed-layout sheet) of the field that lives
+// in member. Every table names each of its record's members once; asking for another is a fault
+// of the program.
+template <class Def, class R>
+std::size_t FieldIndex(std::span<const Def> table, std::string R::*member) {
+  for (std::size_t k = 0; k < table.size(); ++k)
+    if (table[k].member == member) return k;
+  throw std::logic_error("a field table lacks the field asked for");
+}
 
 // The six row arrays and the two single records of one statement.
 struct TStatementRecords {

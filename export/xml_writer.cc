@@ -50,9 +50,8 @@ std::string VetaD(const tDataHeader& h) {
        {&tDataHeader::rok, &tDataHeader::khdph_forma, &tDataHeader::d_poddp, &tDataHeader::d_zjist,
         &tDataHeader::c_jed_vyzvy, &tDataHeader::vyzva_odp, &tDataHeader::zdobd_od,
         &tDataHeader::zdobd_do}) {
-    if ((h.*member).empty()) continue;
-    for (const HeaderFieldDef& f : HeaderFields())
-      if (f.member == member) e.Attr(f.name, h.*member);
+    if (!(h.*member).empty())
+      e.Attr(HeaderFields()[FieldIndex(HeaderFields(), member)].name, h.*member);
   }
   return std::move(e).Close();
 }

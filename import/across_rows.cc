@@ -29,9 +29,7 @@ struct Finding {
 
 template <class R>
 const FieldDef<R>& Field(std::string R::*member) {
-  for (const FieldDef<R>& f : Fields<R>())
-    if (f.member == member) return f;
-  return Fields<R>().front();  // every member asked for is in its table
+  return Fields<R>()[FieldIndex(Fields<R>(), member)];
 }
 
 // Collects the findings of every rule, to be put into the lists in section and row order.

@@ -108,11 +108,7 @@ class SheetJudge {
   }
 
  private:
-  std::size_t Index(std::string R::*member) const {
-    for (std::size_t i = 0; i < fields_.size(); ++i)
-      if (fields_[i].member == member) return i;
-    return 0;  // every member asked for is in its table
-  }
+  std::size_t Index(std::string R::*member) const { return FieldIndex(fields_, member); }
 
   TStatement& st_;
   SheetSlot slot_;

@@ -41,14 +41,6 @@ struct SectionDef {
 };
 
 template <class R>
-std::size_t IndexOf(Member<R> member) {
-  const auto fields = Fields<R>();
-  for (std::size_t k = 0; k < fields.size(); ++k)
-    if (fields[k].member == member) return k;
-  throw std::logic_error("section table names a field its record lacks");
-}
-
-template <class R>
 SectionTable Resolve(const SectionDef<R>& def) {
   const auto fields = Fields<R>();
   if (fields.size() > kMaxSectionFields) throw std::logic_error("record too wide for the frame");
@@ -57,18 +49,18 @@ SectionTable Resolve(const SectionDef<R>& def) {
   t.record_fields = fields.data();
   for (const FieldDef<R>& f : fields)
     t.fields.push_back({f.name, f.label, f.kind, f.slot, f.max_length, f.heading});
-  if (def.key) t.key = IndexOf<R>(def.key);
+  if (def.key) t.key = FieldIndex(fields, def.key);
   for (std::size_t k = 0; k < fields.size(); ++k)
     if (fields[k].kind == FieldKind::CountryCode) t.country = k;
-  for (Member<R> m : def.required) t.required.push_back(IndexOf<R>(m));
+  for (Member<R> m : def.required) t.required.push_back(FieldIndex(fields, m));
   t.skip_suffix = def.skip_suffix;
   for (const CheckDef<R>& c : def.checks) {
-    FieldCheck check{c.kind, c.rule, IndexOf<R>(c.field), {}};
-    for (Member<R> m : c.companions) check.companions.push_back(IndexOf<R>(m));
+    FieldCheck check{c.kind, c.rule, FieldIndex(fields, c.field), {}};
+    for (Member<R> m : c.companions) check.companions.push_back(FieldIndex(fields, m));
     t.checks.push_back(std::move(check));
   }
   for (const SumDef<R>& s : def.sums) {
-    const TotalSlot slot = fields[IndexOf<R>(s.field)].slot;
+    const TotalSlot slot = fields[FieldIndex(fields, s.field)].slot;
     if (slot == TotalSlot::None) throw std::logic_error("summed field without a totals slot");
     t.sums.push_back({slot, s.subtotal_key});
   }
@@ -92,7 +84,8 @@ template <class R>
 std::vector<SumDef<R>> SixSums(Section s) {
   std::vector<SumDef<R>> sums;
   for (Member<R> m : kSixAmounts<R>)
-    sums.push_back({m, std::string(SectionCode(s)) + "-" + Fields<R>()[IndexOf<R>(m)].label});
+    sums.push_back(
+        {m, std::string(SectionCode(s)) + "-" + Fields<R>()[FieldIndex(Fields<R>(), m)].label});
   return sums;
 }
 
