@@ -240,7 +240,8 @@ std::optional<PlainAmount> ReadPlainAmount(std::string_view s) {
   return a;
 }
 
-// The decimal of an amount text the form takes; nullopt for any other text.
+}  // namespace
+
 std::optional<DecimalNumber> AcceptedAmount(std::string_view s) {
   std::optional<DecimalNumber> d = ParseDecimal(s);
   if (!d) return std::nullopt;
@@ -250,7 +251,6 @@ std::optional<DecimalNumber> AcceptedAmount(std::string_view s) {
   if (decimals > 2 || integer_digits > kMaxIntegerDigits) return std::nullopt;
   return d;
 }
-}  // namespace
 
 std::string NormalizeAmount(std::string_view s) {
   const std::optional<DecimalNumber> d = AcceptedAmount(s);

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "data/decimal.h"
+
 namespace vestrano {
 
 // A Czech DIČ of 8, 9 or 10 digits, with or without "CZ" (any case) before them: the digits.
@@ -33,6 +35,8 @@ bool IsVATIDValid(std::string_view vat_id, std::string_view k_stat);
 // At most two decimals and 15 digits before the decimal point, judged on the text ("1,000" has
 // no decimals that carry value, "12,345" three) → general number text; else "".
 std::string NormalizeAmount(std::string_view s);
+// The same judgement, giving the amount's exact decimal value; nullopt for a text it refuses.
+std::optional<DecimalNumber> AcceptedAmount(std::string_view s);
 // Whether a number cell's value is its text's value to less than half a cent: a cell shows 15
 // significant digits, so an amount of ten trillion with cents has lost them in its text.
 bool IsAmountTextFaithful(double cell_value, std::string_view text);

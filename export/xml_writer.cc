@@ -20,6 +20,13 @@ namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
+// An exact amount in the filing form; nullopt past a thousand digits (no amount has them).
+std::optional<std::string> FilingText(const DecimalNumber& d) {
+  const std::optional<Hundredths> h = RoundToHundredths(d);
+  if (!h) return std::nullopt;
+  return PlainText(*h);
+}
+
 // ---- Elements -----------------------------------------------------------------------------
 
 // One empty-element tag being assembled: "<Name a="v" b="w" />".
@@ -56,35 +63,6 @@ std::string VetaD(const tDataHeader& h) {
   return std::move(e).Close();
 }
 
-// The text written for a subject value that is not empty: an accepted value in the form the
-// filing wants, any other as it was read.
-std::string SubjectValue(const SubjectFieldDef& f, const tSubject& s) {
-  const std::string& value = s.*(f.member);
-  switch (f.rule) {
-    case SheetRule::Date:
-      if (std::string date = NormalizeDate(value); !date.empty()) return date;
-      break;
-    case SheetRule::Dic:
-      if (std::string dic = NormalizeDIC(value); !dic.empty()) return dic;
-      break;
-    case SheetRule::Psc:
-      if (auto psc = NormalizePsc(value, s.stat)) return *psc;
-      break;
-    default:
-      break;
-  }
-  return value;
-}
-
-std::string VetaP(const tSubject& s) {
-  TElement e("VetaP");
-  for (const SubjectFieldDef& f : SubjectFields()) {
-    if (!f.written || (s.*(f.member)).empty()) continue;
-    e.Attr(f.name, SubjectValue(f, s));
-  }
-  return std::move(e).Close();
-}
-
 // The text written for a stored, non-empty field value. A value that its check accepts is
 // written in its normal form, so an accepted "1000,5", "de", "CZ25596641" or "a" does not end
 // up in a document the filing format refuses. Rejected values stay as stored.
@@ -94,8 +72,9 @@ std::string WrittenValue(FieldKind kind, const std::string& stored) {
       if (std::string date = NormalizeDate(stored); !date.empty()) return date;
       break;
     case FieldKind::Amount:
-      if (!NormalizeAmount(stored).empty())
-        if (auto filing = FilingAmount(stored)) return *filing;
+      // An accepted amount has at most two decimals: its filing form is its own value.
+      if (const auto amount = AcceptedAmount(stored))
+        if (auto filing = FilingText(*amount)) return *std::move(filing);
       break;
     case FieldKind::Dic:
       if (std::string dic = NormalizeDIC(stored); !dic.empty()) return dic;
@@ -114,6 +93,31 @@ std::string WrittenValue(FieldKind kind, const std::string& stored) {
       break;
   }
   return stored;
+}
+
+// The text written for a subject value that is not empty: an accepted value in the form the
+// filing wants, any other as it was read.
+std::string SubjectValue(const SubjectFieldDef& f, const tSubject& s) {
+  const std::string& value = s.*(f.member);
+  switch (f.rule) {
+    case SheetRule::Date:
+      return WrittenValue(FieldKind::Date, value);
+    case SheetRule::Dic:
+      return WrittenValue(FieldKind::Dic, value);
+    case SheetRule::Psc:
+      return NormalizePsc(value, s.stat).value_or(value);
+    default:
+      return value;
+  }
+}
+
+std::string VetaP(const tSubject& s) {
+  TElement e("VetaP");
+  for (const SubjectFieldDef& f : SubjectFields()) {
+    if (!f.written || (s.*(f.member)).empty()) continue;
+    e.Attr(f.name, SubjectValue(f, s));
+  }
+  return std::move(e).Close();
 }
 
 template <class R>
@@ -214,9 +218,7 @@ std::string EscapeXml(std::string_view value) {
 std::optional<std::string> FilingAmount(std::string_view s) {
   const std::optional<DecimalNumber> d = ParseDecimal(s);
   if (!d) return std::nullopt;
-  const std::optional<Hundredths> h = RoundToHundredths(*d);
-  if (!h) return std::nullopt;
-  return PlainText(*h);
+  return FilingText(*d);
 }
 
 std::string FilingTotal(long double value) {
@@ -242,8 +244,6 @@ std::optional<TFilingPeriod> FilingPeriod(const tDataHeader& h) {
   return std::nullopt;
 }
 
-bool IsCallReply(const tDataHeader& h) { return IsCallReplyValid(h.vyzva_odp); }
-
 TFilingDocument BuildFilingDocument(const TFilingData& data) {
   const TStatementRecords& r = data.records;
   TFilingDocument doc;
@@ -261,7 +261,7 @@ TFilingDocument BuildFilingDocument(const TFilingData& data) {
   AppendRows(doc, Section::B2, r.b2);
   if (data.b3_sheet_found && r.b3) AppendAggregate(doc, Section::B3, *r.b3);
   // A reply to a call confirms or empties the statement: it has no section C.
-  if (!IsCallReply(data.header)) AppendLine(doc, VetaC(data.totals), " (oddíl C)");
+  if (!IsCallReplyValid(data.header.vyzva_odp)) AppendLine(doc, VetaC(data.totals), " (oddíl C)");
   AppendLine(doc, "</DPHKH1>");
   AppendLine(doc, "</Pisemnost>");
   return doc;

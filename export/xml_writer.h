@@ -27,8 +27,6 @@ struct TFilingPeriod {
   std::string value;
 };
 std::optional<TFilingPeriod> FilingPeriod(const tDataHeader& header);
-// A quick reply to a call of the tax office (vyzva_odp B or P): its document has no VetaC.
-bool IsCallReply(const tDataHeader& header);
 
 // The whole document text for the statement.
 std::string BuildDocument(const TFilingData& data);
