@@ -13,9 +13,8 @@ void FindSheet(TStatement& st, SheetSlot slot, const std::string& wanted) {
     if (st.workbook.Sheets.Items(i).Name == wanted) index = i;  // a later duplicate wins
 }
 
-void FindSheetOrWarn(TStatement& st, SheetSlot slot, const std::string& wanted,
-                     std::string warning) {
-  FindSheet(st, slot, wanted);
+void FindSheetOrWarn(TStatement& st, SheetSlot slot, std::string warning) {
+  FindSheet(st, slot, st.SheetName(slot));
   if (!st.SheetIndex(slot)) st.AddWarning(std::move(warning), {slot, 0, nullptr});
 }
 
@@ -74,11 +73,11 @@ void ImportWorkbook(TStatement& st, TWorkbook&& workbook) {
 
 namespace {
 void ReadLoadedWorkbook(TStatement& st) {
-  FindSheetOrWarn(st, SheetSlot::Header, "Hlavička", "Nenalezen list Hlavička.");
-  FindSheetOrWarn(st, SheetSlot::Subject, "Subjekt", "Nenalezen list Subjekt.");
+  FindSheetOrWarn(st, SheetSlot::Header, "Nenalezen list Hlavička.");
+  FindSheetOrWarn(st, SheetSlot::Subject, "Nenalezen list Subjekt.");
   for (std::size_t i = 0; i < kSectionCount; ++i) {
     const auto section = static_cast<Section>(i);
-    FindSheetOrWarn(st, SheetSlotOf(section), st.sheets.Of(section),
+    FindSheetOrWarn(st, SheetSlotOf(section),
                     std::string("Nenalezen list pro sekci ") + SectionCode(section) + " - " +
                         st.sheets.Of(section) + ".");
   }

@@ -13,8 +13,7 @@ namespace vestrano {
 // messages point, the row arrays, the A.5/B.3 aggregates, the totals, header and subject texts,
 // the statistics grid and the subtotal lines as at start-up; all ten sheets not found, the
 // last-row correction set from the settings, `imported` false. It runs before anything that can
-// fail on a file. The
-// settings (layout, take_last_row, the workbook's thread count) stay.
+// fail on a file. The settings (layout, take_last_row, the workbook's thread count) stay.
 void BeginImport(TStatement& st);
 
 // BeginImport, then loads the workbook, finds the sheets, reads header, subject and every
