@@ -240,9 +240,9 @@ WorkbookOutcome RunWorkbook(const std::string& file, const RunSettings& settings
   out.failure = report.failure;
   if (report.export_result) out.xml = report.export_result->path;
   const TClient client = ClientOf(st.header, st.subject);
-  out.dic = client.dic.empty() ? "-" : client.dic;
+  out.dic = client.dic;
   out.period = PeriodText(st.header);
-  out.form = client.form.empty() ? "-" : client.form;
+  out.form = client.form;
   out.rows = StoredRecords(st.records);
   out.warnings = st.warnings.size();
   out.errors = st.errors.size();
@@ -301,7 +301,8 @@ std::string SummaryText(const std::vector<WorkbookOutcome>& outcomes) {
   for (const WorkbookOutcome& o : outcomes) {
     if (o.reached != Reached::Finished) continue;
     if (o.imported) {
-      lines.push_back({o.file, o.dic, o.period, o.form, std::to_string(o.rows),
+      const auto shown = [](const std::string& s) { return s.empty() ? std::string("-") : s; };
+      lines.push_back({o.file, shown(o.dic), o.period, shown(o.form), std::to_string(o.rows),
                        std::to_string(o.warnings), std::to_string(o.errors), o.check});
     } else {
       lines.push_back({o.file, "-", "-", "-", "-", "-", "-", o.check});

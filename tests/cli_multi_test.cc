@@ -112,6 +112,18 @@ TEST(CliWorkbooks, CzechOrderAndCountedWords) {
   EXPECT_EQ(PluralForm(2, "zapsán", "zapsány", "zapsáno"), "zapsány");
 }
 
+TEST(CliWorkbooks, WorkbooksWithoutADicAreNoDoubleFiling) {
+  // Nothing says whose they are, so nothing says they are the same client's.
+  const test::TempDir tmp("vestrano-multi");
+  test::WriteStatementWorkbook(tmp / "a.xlsx", {.dic = ""});
+  test::WriteStatementWorkbook(tmp / "b.xlsx", {.dic = ""});
+  auto r = RunProgram(Cli({"--no-validate", "a.xlsx", "b.xlsx"}), tmp.path());
+  EXPECT_EQ(r.status, 1) << r.err;  // the missing DIČ is an error of each
+  EXPECT_NE(r.out.find("a.xlsx  -  "), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Možné dvojí podání"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err.find("Možné dvojí podání"), std::string::npos) << r.err;
+}
+
 TEST(CliWorkbooks, SummaryJsonLinesFailureAndDoubleFiling) {
   const test::TempDir tmp("vestrano-multi");
   fs::create_directories(tmp / "listopad");
