@@ -19,7 +19,6 @@
 namespace vestrano {
 
 namespace {
-constexpr qsizetype kShownLines = 15;
 
 // A message box is only as wide as its text; a short text would cut the caption in the title bar.
 void KeepCaptionWhole(QMessageBox& box) {
@@ -54,12 +53,6 @@ class TDesktopDialogs : public TDialogs {
   void Inform(QWidget* parent, const QString& caption, const QString& text) override {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A validator's list of errors can run to thousands of lines: the box would outgrow the
-    // screen and hide its button. The first lines stay in view, the whole text under the details.
-    if (const QStringList lines = text.split('\n'); lines.size() > kShownLines) {
-      box.setText(lines.mid(0, kShownLines).join('\n') + QString::fromUtf8("\n…"));
-      box.setDetailedText(text);
-    }
     KeepCaptionWhole(box);
     box.exec();
   }

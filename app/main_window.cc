@@ -122,13 +122,6 @@ QString Titled(const char* title, std::optional<std::size_t> count) {
   return count ? U(title) + QString(" (%1)").arg(*count) : U(title);
 }
 
-QString WithTxtExtension(const QString& name) {
-  return name.endsWith(".txt", Qt::CaseInsensitive) ? name : name + ".txt";
-}
-QString WithXmlExtensionQ(const QString& name) {
-  return QFile::decodeName(WithXmlExtension(LocalPath(name)).c_str());
-}
-
 // The first local file of a drop, or an empty text.
 QString DroppedFile(const QMimeData* data) {
   if (data == nullptr) return {};
@@ -487,13 +480,14 @@ void TMainApp::OpenDropped(const QString& path) {
   dialogs_->Error(this, kCaption, Q(EWorkbookFileNameError(LocalPath(path)).what()));
 }
 
-QString TMainApp::SaveName(const QString& offered_name, const QString& filter,
-                           const QString& caption, QString (*rule)(const QString&)) {
-  QString offered = offered_name;
+QString TMainApp::SaveName(const char* extension, const QString& filter, const QString& caption) {
+  const QFileInfo workbook(imported_);
+  QString offered = workbook.dir().filePath(workbook.completeBaseName() + extension);
   for (;;) {
     const QString chosen = dialogs_->SaveFileName(this, offered, filter);
     if (chosen.isEmpty()) return {};
-    const QString path = rule(QFileInfo(chosen).absoluteFilePath());
+    const QString path = QFile::decodeName(
+        WithSaveExtension(LocalPath(QFileInfo(chosen).absoluteFilePath()), extension).c_str());
     // Only where a document belongs: a device, a folder, the workbook itself or a
     // write-protected file is refused with its reason, and the dialog comes back.
     const TOutputTarget target = CheckOutputTarget(LocalPath(path), {LocalPath(imported_)});
@@ -516,9 +510,7 @@ void TMainApp::Export1BtnClick() {
   if (!st_.errors.empty() &&
       !dialogs_->AskYesNo(this, U("Export XML"), WithClient(ErrorsQuestion(st_.errors.size()))))
     return;
-  const QFileInfo workbook(imported_);
-  const QString path = SaveName(workbook.dir().filePath(workbook.completeBaseName() + ".xml"),
-                                U("XML soubor (*.xml)"), U("Export XML"), WithXmlExtensionQ);
+  const QString path = SaveName(".xml", U("XML soubor (*.xml)"), U("Export XML"));
   if (path.isEmpty()) return;
   QDir::setCurrent(Q(st_.start_directory));
   try {
@@ -529,19 +521,17 @@ void TMainApp::Export1BtnClick() {
     }
     last_export_ = result;
     // The validator's lines go into a list of their own, under the verdict.
-    std::string head = result.message;
     QStringList lines;
     if (const std::string output = ToValidUtf8(result.output);
-        result.verdict != Verdict::Valid && !output.empty() && head.ends_with(output)) {
-      head.resize(head.size() - output.size());
+        result.verdict != Verdict::Valid && !output.empty()) {
       for (QString line : Q(output).split('\n')) {
         if (line.endsWith('\r')) line.chop(1);
         lines << line;
       }
       while (!lines.isEmpty() && lines.last().trimmed().isEmpty()) lines.removeLast();
     }
-    dialogs_->ShowExportResult(this, U(kExportCaption), WithClient(Q(head).trimmed()), lines,
-                               QFileInfo(Q(result.path)).absolutePath());
+    dialogs_->ShowExportResult(this, U(kExportCaption), WithClient(Q(result.heading).trimmed()),
+                               lines, QFileInfo(Q(result.path)).absolutePath());
   } catch (const std::exception& e) {
     dialogs_->Error(this, kCaption, QString::fromUtf8(e.what()));
   }
@@ -550,10 +540,7 @@ void TMainApp::Export1BtnClick() {
 void TMainApp::ReportBtnClick() {
   if (!st_.imported || loading_) return;
   const KeyboardBack back(this);
-  const QFileInfo workbook(imported_);
-  const QString path =
-      SaveName(workbook.dir().filePath(workbook.completeBaseName() + ".txt"),
-               U("Textový soubor (*.txt)"), U("Uložit protokol"), WithTxtExtension);
+  const QString path = SaveName(".txt", U("Textový soubor (*.txt)"), U("Uložit protokol"));
   if (path.isEmpty()) return;
   RunReport report;
   report.file = LocalPath(imported_);

@@ -54,10 +54,9 @@ class TMainApp : public QWidget {
   void EndBtnClick();
   void OpenDropped(const QString& path);
   void ShowPanes();  // redraws the panes, the client line, the frame titles and the caption
-  // The save dialog until a name is new or may be replaced; empty when cancelled. rule makes the
-  // final name from the chosen one.
-  QString SaveName(const QString& offered, const QString& filter, const QString& caption,
-                   QString (*rule)(const QString&));
+  // The save dialog, offering the workbook's name with the extension, until a name is new or may
+  // be replaced; empty when cancelled. The extension is added to a chosen name without it.
+  QString SaveName(const char* extension, const QString& filter, const QString& caption);
   QString WithClient(const QString& text) const;  // the client line above the text
   void TakeKeyboard(QWidget* previous);
   void FillRecentMenu();

@@ -21,6 +21,7 @@ ExportResult ExportStatement(const TFilingData& data, const std::string& absolut
   WriteFileAtomically(result.path, document.text);
   if (!validate) {
     result.message = ToValidUtf8("Soubor XML byl uložený do " + result.path);
+    result.heading = result.message;
     return result;
   }
   result.validated = true;
@@ -31,6 +32,7 @@ ExportResult ExportStatement(const TFilingData& data, const std::string& absolut
                       ? AnnotateValidatorOutput(check.output, result.path, document.line_sources)
                       : std::move(check.output);
   result.message = ResultMessage(result.path, result.verdict, result.output);
+  result.heading = ResultHeading(result.path, result.verdict);
   return result;
 }
 

@@ -21,6 +21,7 @@ struct ExportResult {
   // could not be completed. Pass it through ToValidUtf8 (data/text.h) to show it as text.
   std::string output;
   std::string message;  // the message box text the user is shown; valid UTF-8
+  std::string heading;  // message up to where output follows (all of it when valid)
 };
 
 // Writes the document to the absolute path (a relative one is taken from the current directory),

@@ -184,24 +184,26 @@ std::string AnnotateValidatorOutput(std::string_view output, const std::string& 
   return out;
 }
 
-std::string ResultMessage(const std::string& path, Verdict verdict, const std::string& output) {
+std::string ResultHeading(const std::string& path, Verdict verdict) {
   const std::string gap = "\r\n\r\n";
-  std::string text;
   switch (verdict) {
     case Verdict::Valid:
-      text =
-          "Soubor XML bol uložený do " + path + gap + "Ověření podle schémy XSD proběhlo bez chyb.";
-      break;
+      return ToValidUtf8("Soubor XML bol uložený do " + path + gap +
+                         "Ověření podle schémy XSD proběhlo bez chyb.");
     case Verdict::Invalid:
-      text = "Soubor XML byl uložený do " + path + gap +
-             "Overenie podľa schémy XSD prebehlo s chybami." + gap + "Výpis chýb:" + gap + output;
-      break;
+      return ToValidUtf8("Soubor XML byl uložený do " + path + gap +
+                         "Overenie podľa schémy XSD prebehlo s chybami." + gap +
+                         "Výpis chýb:" + gap);
     case Verdict::NotRun:
-      text = "Soubor XML byl uložený do " + path + gap +
-             "Ověření podle schémy XSD se nepodařilo provést." + gap + output;
       break;
   }
-  return ToValidUtf8(text);
+  return ToValidUtf8("Soubor XML byl uložený do " + path + gap +
+                     "Ověření podle schémy XSD se nepodařilo provést." + gap);
+}
+
+std::string ResultMessage(const std::string& path, Verdict verdict, const std::string& output) {
+  const std::string heading = ResultHeading(path, verdict);
+  return verdict == Verdict::Valid ? heading : heading + ToValidUtf8(output);
 }
 
 }  // namespace vestrano

@@ -60,5 +60,8 @@ std::string AnnotateValidatorOutput(std::string_view output, const std::string& 
 // The text shown under kExportCaption after the file was written to path. Valid UTF-8: bytes of
 // the output that are not UTF-8 appear as U+FFFD.
 std::string ResultMessage(const std::string& path, Verdict verdict, const std::string& output);
+// The same text up to where the validator's output follows (all of it for a valid document), for
+// a window that shows the output's lines apart.
+std::string ResultHeading(const std::string& path, Verdict verdict);
 
 }  // namespace vestrano

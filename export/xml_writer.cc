@@ -227,16 +227,18 @@ std::string FilingTotal(long double value) {
   return PlainText(RoundToHundredths(value));
 }
 
-std::string WithXmlExtension(const std::string& name) {
-  if (name.size() >= 4) {
-    std::string tail = name.substr(name.size() - 4);
+std::string WithSaveExtension(const std::string& name, std::string_view extension) {
+  if (name.size() >= extension.size()) {
+    std::string tail = name.substr(name.size() - extension.size());
     for (char& c : tail) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    if (tail == ".xml") return name;
+    if (tail == extension) return name;
   }
-  return name + ".xml";
+  return name + std::string(extension);
 }
+
+std::string WithXmlExtension(const std::string& name) { return WithSaveExtension(name, ".xml"); }
 
 std::optional<TFilingPeriod> FilingPeriod(const tDataHeader& h) {
   if (!h.mesic.empty()) return TFilingPeriod{"mesic", h.mesic};

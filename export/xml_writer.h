@@ -44,7 +44,9 @@ std::optional<std::string> FilingAmount(std::string_view text);
 // A section C total in the filing form: rounded to two decimals half away from zero.
 std::string FilingTotal(long double value);
 
-// The save dialog's name rule: ".xml" appended unless the name already ends in ".xml" (any case).
-std::string WithXmlExtension(const std::string& name);
+// The save dialog's name rule: the extension (".xml", ".txt") appended unless the name already
+// ends in it (any case).
+std::string WithSaveExtension(const std::string& name, std::string_view extension);
+std::string WithXmlExtension(const std::string& name);  // with ".xml"
 
 }  // namespace vestrano
