@@ -139,7 +139,7 @@ double WidthFor(const std::string& text) {
 }
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason) {
-  throw std::runtime_error("Nelze zapsat soubor " + path + ": " + reason);
+  throw EFileWriteError(FileWriteMessage(path, reason));
 }
 
 }  // namespace
@@ -278,11 +278,8 @@ void TemplateWorkbook::Close() {
 void WriteTemplate(const std::string& path) {
   const TOutputTarget target = CheckOutputTarget(path);
   // A filled workbook is never overwritten, not even through a link.
-  struct stat st {};
-  const bool file_there =
-      target.exists && ::stat(target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  if (file_there || (target.problem.empty() && target.path != path))
-    Fail(path, "soubor už existuje a nebude přepsán");
+  if ((target.exists && S_ISREG(target.mode)) || (target.problem.empty() && target.path != path))
+    Fail(path, kFileExists);
   if (!target.problem.empty()) throw std::runtime_error(target.problem);
   // Written unnamed beside the target and named at the end, so that a failure or a killed run
   // leaves no half-written workbook behind; the library opens the file by its path.

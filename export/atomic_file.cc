@@ -35,12 +35,8 @@ ssize_t WriteSome(int fd, const void* data, std::size_t size) {
   return ::write(fd, data, size);
 }
 
-std::string Message(const std::string& path, const std::string& reason) {
-  return "Nelze zapsat soubor " + path + ": " + reason;
-}
-
 [[noreturn]] void Fail(const std::string& path, const std::string& reason) {
-  throw EFileWriteError(Message(path, reason));
+  throw EFileWriteError(FileWriteMessage(path, reason));
 }
 
 std::string FolderOf(const std::string& path) {
@@ -81,6 +77,10 @@ std::string RandomHiddenName() {
 
 }  // namespace
 
+std::string FileWriteMessage(const std::string& path, const std::string& reason) {
+  return "Nelze zapsat soubor " + path + ": " + reason;
+}
+
 mode_t NewFileMode() {
   // umask can only be read by setting it; done once, since a second thread doing the same in
   // between would leave the process with a mask of 0.
@@ -99,7 +99,7 @@ TOutputTarget CheckOutputTarget(const std::string& path, const std::vector<std::
   TOutputTarget t;
   t.path = path;
   auto refuse = [&](const std::string& reason) {
-    t.problem = Message(path, reason);
+    t.problem = FileWriteMessage(path, reason);
     return t;
   };
   if (path.empty()) return refuse("chybí název souboru");
@@ -137,6 +137,9 @@ TOutputTarget CheckOutputTarget(const std::string& path, const std::vector<std::
 
   if (t.exists) {
     if (const std::string what = NotAFile(st.st_mode); !what.empty()) return refuse(what);
+    t.mode = st.st_mode;
+    t.uid = st.st_uid;
+    t.gid = st.st_gid;
   }
   const std::string normal = Normal(path), normal_target = Normal(t.path);
   for (const std::string& input : inputs) {
@@ -161,8 +164,10 @@ TOutputTarget CheckOutputTarget(const std::string& path, const std::vector<std::
   return t;
 }
 
-TPendingFile::TPendingFile(std::string target, mode_t mode)
-    : target_(std::move(target)), folder_(FolderOf(target_)) {
+TPendingFile::TPendingFile(std::string target, mode_t mode, std::string shown_name)
+    : target_(std::move(target)),
+      shown_name_(shown_name.empty() ? target_ : std::move(shown_name)),
+      folder_(FolderOf(target_)) {
   // An unnamed file is linked through /proc/self/fd, so both must be there.
   if (UnnamedFilesAvailable() && ::access("/proc/self/fd", X_OK) == 0) {
     fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
@@ -196,8 +201,8 @@ TPendingFile::~TPendingFile() {
 
 void TPendingFile::Fail(int error) const {
   if (error == EACCES || error == EPERM || error == EROFS)
-    vestrano::Fail(target_, FolderNotWritable(folder_, error));
-  vestrano::Fail(target_, std::strerror(error));
+    vestrano::Fail(shown_name_, FolderNotWritable(folder_, error));
+  vestrano::Fail(shown_name_, std::strerror(error));
 }
 
 void TPendingFile::Write(std::string_view bytes) {
@@ -215,12 +220,11 @@ void TPendingFile::Write(std::string_view bytes) {
 
 void TPendingFile::Publish(bool replace) {
   if (::fsync(fd_) != 0) Fail(errno);
-  const std::string exists = "soubor už existuje a nebude přepsán";
   if (unnamed_) {
     if (!replace) {
       // linkat never replaces a name, which is what a new file wants.
       if (::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) != 0)
-        errno == EEXIST ? vestrano::Fail(target_, exists) : Fail(errno);
+        errno == EEXIST ? vestrano::Fail(shown_name_, kFileExists) : Fail(errno);
     } else {
       // linkat cannot replace, so the file gets a random name of its own first and is renamed
       // over the target at once; only between the two could a killed run leave it behind.
@@ -244,7 +248,7 @@ void TPendingFile::Publish(bool replace) {
         ::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) == 0
             ? 0
             : errno;
-    if (error == EEXIST) vestrano::Fail(target_, exists);
+    if (error == EEXIST) vestrano::Fail(shown_name_, kFileExists);
     if (error != 0) Fail(error);
   }
   published_ = true;
@@ -261,27 +265,16 @@ void TPendingFile::Publish(bool replace) {
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const TOutputTarget target = CheckOutputTarget(path);
   if (!target.problem.empty()) throw EFileWriteError(target.problem);
-  struct stat st {};
-  const bool exists = ::stat(target.path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  try {
-    TPendingFile file(target.path, exists ? st.st_mode & 07777 : NewFileMode());
-    // Root replacing another user's file gives it back to its owner; others cannot, and it
-    // stays theirs.
-    if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
-      if (::fchown(file.Fd(), st.st_uid, st.st_gid) != 0) {
-        // Not allowed to: the new file stays ours, as it would after any write by this user.
-      }
+  TPendingFile file(target.path, target.exists ? target.mode & 07777 : NewFileMode(), path);
+  // Root replacing another user's file gives it back to its owner; others cannot, and it stays
+  // theirs.
+  if (target.exists && (target.uid != ::geteuid() || target.gid != ::getegid())) {
+    if (::fchown(file.Fd(), target.uid, target.gid) != 0) {
+      // Not allowed to: the new file stays ours, as it would after any write by this user.
     }
-    file.Write(bytes);
-    file.Publish(true);
-  } catch (const EFileWriteError& e) {
-    // Name the path the caller gave, not the file a link led to.
-    if (target.path == path) throw;
-    std::string message = e.what();
-    const std::string prefix = Message(target.path, "");
-    if (message.starts_with(prefix)) message = Message(path, message.substr(prefix.size()));
-    throw EFileWriteError(message);
   }
+  file.Write(bytes);
+  file.Publish(true);
 }
 
 }  // namespace vestrano

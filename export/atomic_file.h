@@ -27,7 +27,16 @@ struct TOutputTarget {
   // Why nothing may be written there: a whole message naming the path given. Empty when it may.
   std::string problem;
   bool exists = false;  // a file is there already and would be replaced
+  // That file's type and permissions, owner and group (when it exists).
+  mode_t mode = 0;
+  uid_t uid = 0;
+  gid_t gid = 0;
 };
+
+// "Nelze zapsat soubor PATH: REASON", the form of every message of a file that is not written.
+std::string FileWriteMessage(const std::string& path, const std::string& reason);
+// The reason when a file that is not to be replaced is there already.
+inline constexpr const char* kFileExists = "soubor už existuje a nebude přepsán";
 
 // Judges path as a target for a document: it must name a regular file or nothing yet, in a
 // folder that exists and may be written. A file without a write bit in its mode is
@@ -43,8 +52,9 @@ TOutputTarget CheckOutputTarget(const std::string& path,
 class TPendingFile {
  public:
   // mode: the permissions of the new file (an existing target's own are taken by the caller).
-  // Raises EFileWriteError naming target; one that says so when the folder cannot be written.
-  TPendingFile(std::string target, mode_t mode);
+  // Raises EFileWriteError naming shown_name (the target when empty: a link's own path names
+  // what the user gave); one that says so when the folder cannot be written.
+  TPendingFile(std::string target, mode_t mode, std::string shown_name = {});
   ~TPendingFile();
   TPendingFile(const TPendingFile&) = delete;
   TPendingFile& operator=(const TPendingFile&) = delete;
@@ -54,13 +64,14 @@ class TPendingFile {
   // Writes all of bytes at the current offset; raises EFileWriteError.
   void Write(std::string_view bytes);
   // Flushes the file and gives it the target's name. replace: an existing file at the target is
-  // replaced in one step; otherwise an existing file makes it fail with the reason
-  // "soubor už existuje a nebude přepsán" and stay as it is. Raises EFileWriteError.
+  // replaced in one step; otherwise an existing file makes it fail with the reason kFileExists
+  // and stay as it is. Raises EFileWriteError.
   void Publish(bool replace);
 
  private:
   [[noreturn]] void Fail(int error) const;
   std::string target_;
+  std::string shown_name_;
   std::string folder_;
   std::string path_;  // /proc/self/fd/N for an unnamed file, else the temporary name
   bool unnamed_ = false;

@@ -165,6 +165,15 @@ TEST(ExportFile, ALinkStaysAndTheFileItNamesIsReplaced) {
   WriteFileAtomically(dir / "next.xml", "next");
   EXPECT_EQ(ReadFile(dir / "filings/new.xml"), "next");
   EXPECT_TRUE(fs::is_symlink(dir / "next.xml"));
+  // A failed write names the path the user gave, not the file the link led to.
+  SetWriteFunctionForTesting([](int, const void*, std::size_t) -> ssize_t {
+    errno = ENOSPC;
+    return -1;
+  });
+  const std::string message = WriteError(dir / "current.xml", "never written");
+  SetWriteFunctionForTesting({});
+  EXPECT_EQ(message, "Nelze zapsat soubor " + dir / "current.xml" + ": " + std::strerror(ENOSPC));
+  EXPECT_EQ(ReadFile(dir / "filings/kh.xml"), "the new filing");
 }
 
 TEST(ExportFile, AKilledWriteLeavesNothingInTheFolder) {
