@@ -1,9 +1,11 @@
 // Loads a 60,000-row x 12-column .xls on two sheets (1.44 million cells) and prints the load time,
 // cells per second and peak memory per cell.
 //
-//   bench_xls                     builds the workbook with biff_writer, saves it, measures both
-//   below bench_xls FILE.xls            LoadFromFile five times in this process bench_xls --reader
-//   FILE.xls   the reader alone on the file already in memory
+// clang-format off
+//   bench_xls                     builds the workbook with biff_writer, saves it, measures both below
+//   bench_xls FILE.xls            LoadFromFile five times in this process
+//   bench_xls --reader FILE.xls   the reader alone on the file already in memory
+// clang-format on
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

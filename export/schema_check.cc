@@ -139,8 +139,8 @@ std::string CapValidatorOutput(std::string output, std::uint64_t dropped) {
   dropped += output.size() - end;
   output.resize(end);
   if (!output.empty() && output.back() != '\n') output += '\n';
-  output += "Výpis validátoru byl zkrácen na 1 MB: " + std::to_string(dropped) +
-            " dalších bajtů bylo vynecháno.\n";
+  output += "Výpis validátoru byl zkrácen na " + std::to_string(kMaxValidatorOutput >> 20) +
+            " MB: " + std::to_string(dropped) + " dalších bajtů bylo vynecháno.\n";
   return output;
 }
 

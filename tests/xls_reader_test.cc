@@ -237,8 +237,8 @@ TEST(XlsReader, EmbeddedChartDoesNotEndTheWorksheet) {
   TWorkbook book;
   LoadStream(book, OneSheet([](BiffWriter& w) {
                w.Label(0, 0, "before");
-               w.Bof(32).Number(5, 5, 0, 1).Bof(32).Eof().Number(6, 6, 0, 2).Eof();  // nested chart
-                                                                                     // substreams
+               // Nested chart substreams.
+               w.Bof(32).Number(5, 5, 0, 1).Bof(32).Eof().Number(6, 6, 0, 2).Eof();
                w.Label(1, 0, "after").MergedCells({{2, 3, 1, 3}});
              }));
   EXPECT_EQ(Texts(book, 0), (Grid{{"before"}, {"after"}, {"", "", "", ""}}));

@@ -102,8 +102,6 @@ class TExportRows {
 };
 
 class TExportWorkSheet {
-  friend class TWorkbook;
-
  public:
   TExportWorkSheet(TWorkbook& book, std::string name);
   std::string Name;

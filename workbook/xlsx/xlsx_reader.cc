@@ -143,9 +143,7 @@ void ReadAtOnce(SheetsJob& job, const std::vector<std::uint64_t>& sizes, int thr
   // A sheet read alongside may have stopped a sheet before it at the text budget; read one by
   // one, the text would have passed it at the first sheet whose text takes it past, unless an
   // earlier sheet failed first.
-  std::size_t failed = n;
-  for (std::size_t i = 0; i < n && failed == n; ++i)
-    if (errors[i]) failed = i;
+  const std::size_t failed = first_failed.load();
   const int stop_at = static_cast<int>(failed == n ? n : failed + 1);
   if (const TExportWorkSheet* passed = job.book.TextBudgetPassedAt(stop_at))
     job.book.FailTextBudget(*passed);
